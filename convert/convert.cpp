@@ -1,0 +1,183 @@
+// ConvertFile: one monochrome bitmap in, one four-level grey bitmap out.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "convert/convert.h"
+#include "platform/platform.h"
+
+namespace {
+
+constexpr char kOutputSuffix[] = "gzn";
+constexpr size_t kSuffixLength = 3;
+constexpr uint32_t kOutputBitCount = 2;
+constexpr uint32_t kOutputColours = 4;
+
+// What the headers of an acceptable input tell the conversion.
+struct Geometry {
+  uint32_t inputStride;
+  uint32_t outputStride;
+  int32_t width;
+  int32_t height;
+  uint32_t outputFileSize;  // low 32 bits, as the format stores it
+};
+
+// Checks the headers and works out the strides, refusing every header whose
+// sizes the format's 32-bit arithmetic cannot state: a zero bit count, a
+// negative width, rows of more than INT32_MAX bits, and an output longer
+// than INT32_MAX bytes. All products are taken in 64 bits.
+bool CheckHeaders(const BitmapFileHeader& file, const BitmapInfoHeader& info, Geometry* g) {
+  if (file.bfType != kBitmapType) return false;
+  if (info.biSize < kInfoHeaderSize) return false;
+  if (info.biClrUsed != 2) return false;
+  if (info.biBitCount == 0 || info.biWidth < 0) return false;
+  int64_t inputBits = int64_t(info.biBitCount) * info.biWidth;
+  int64_t outputBits = int64_t(kOutputBitCount) * info.biWidth;
+  if (inputBits > INT32_MAX || outputBits > INT32_MAX) return false;
+  g->inputStride = RowStride(int32_t(inputBits));
+  g->outputStride = RowStride(int32_t(outputBits));
+  g->width = info.biWidth;
+  g->height = info.biHeight;
+  // A top-down image (negative height) has no rows to convert, but its size
+  // is still stated with the signed height, as the format computes it.
+  int64_t fileSize = kOutputPixelOffset + int64_t(g->outputStride) * info.biHeight;
+  if (fileSize > INT32_MAX) return false;
+  g->outputFileSize = uint32_t(fileSize);
+  return true;
+}
+
+// Moves the input to where its pixel rows begin: the header's offset when it
+// lies past the palette, otherwise right after the palette (rows never begin
+// inside the headers). Stops early at end of file. False on a read error.
+bool SkipToPixels(PlatformFile* input, uint32_t offBits) {
+  uint64_t remaining = (offBits > kInputPixelOffset ? offBits : kInputPixelOffset) - kHeadersSize;
+  uint8_t scratch[512];
+  while (remaining > 0) {
+    size_t want = remaining < sizeof scratch ? size_t(remaining) : sizeof scratch;
+    size_t delivered = 0;
+    if (!PlatformRead(input, scratch, want, &delivered)) return false;
+    if (delivered == 0) break;
+    remaining -= delivered;
+  }
+  return true;
+}
+
+// The output's 70-byte prefix: the input's headers rewritten for 2 bits per
+// pixel and four colours, then GreyRamp.
+void BuildOutputPrefix(BitmapFileHeader file, BitmapInfoHeader info, const Geometry& g,
+                       uint8_t* prefix) {
+  file.bfSize = g.outputFileSize;
+  file.bfOffBits = kOutputPixelOffset;
+  info.biSize = kInfoHeaderSize;  // the output holds exactly the 40-byte header
+  info.biBitCount = kOutputBitCount;
+  info.biSizeImage = 0;
+  info.biClrUsed = kOutputColours;
+  info.biClrImportant = 0;
+  EncodeFileHeader(file, prefix);
+  EncodeInfoHeader(info, prefix + kFileHeaderSize);
+  std::memcpy(prefix + kHeadersSize, GreyRamp, sizeof GreyRamp);
+}
+
+// Reads, expands and writes every row. A short read at end of file is not an
+// error: the input row keeps what it held, so a truncated file still yields
+// all its rows. False on a read error or a failed write.
+bool ConvertRows(PlatformFile* input, PlatformFile* output, const Geometry& g, uint8_t* inputRow,
+                 uint8_t* outputRow) {
+  // Rows of width 0 hold no bytes: there is nothing to read or write, however
+  // many the header claims.
+  if (g.outputStride == 0) return true;
+  for (int32_t row = 0; row < g.height; ++row) {
+    size_t delivered = 0;
+    if (!PlatformRead(input, inputRow, g.inputStride, &delivered)) return false;
+    ExpandRow(inputRow, outputRow, g.width, BackgroundLevel);
+    if (!PlatformWrite(output, outputRow, g.outputStride)) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool OutputName(const char* path, PathBuffer* output) {
+  if (!CopyPath(output, path)) return false;
+  size_t length = std::strlen(output->text);
+  size_t nameStart = length;
+  while (nameStart > 0 && !PlatformIsSeparator(output->text[nameStart - 1])) --nameStart;
+  // Replacing three characters of a shorter name would reach into the
+  // directory part, or before the path itself.
+  if (length - nameStart < kSuffixLength) {
+    output->text[0] = '\0';
+    return false;
+  }
+  std::memcpy(output->text + length - kSuffixLength, kOutputSuffix, kSuffixLength);
+  return true;
+}
+
+namespace {
+
+// Reads and checks the headers and moves to the pixel rows. False, with
+// nothing created, for every input that is refused.
+bool ReadHeaders(PlatformFile* input, BitmapFileHeader* fileHeader, BitmapInfoHeader* infoHeader,
+                 Geometry* geometry) {
+  uint8_t headers[kHeadersSize];
+  size_t delivered = 0;
+  if (!PlatformRead(input, headers, sizeof headers, &delivered)) return false;
+  if (delivered != sizeof headers) return false;  // too short to be a bitmap
+  *fileHeader = DecodeFileHeader(headers);
+  *infoHeader = DecodeInfoHeader(headers + kFileHeaderSize);
+  if (!CheckHeaders(*fileHeader, *infoHeader, geometry)) return false;
+  return SkipToPixels(input, fileHeader->bfOffBits);
+}
+
+// Creates the output and writes it in full. Returns 1 on success; otherwise
+// removes whatever was created and returns 0.
+int WriteOutput(PlatformFile* input, const char* outputPath, const BitmapFileHeader& fileHeader,
+                const BitmapInfoHeader& infoHeader, const Geometry& geometry, uint8_t* inputRow,
+                uint8_t* outputRow) {
+  PlatformFile* output = PlatformCreateForWriting(outputPath);
+  if (output == nullptr) return 0;
+  uint8_t prefix[kOutputPixelOffset];
+  BuildOutputPrefix(fileHeader, infoHeader, geometry, prefix);
+  bool written = PlatformWrite(output, prefix, sizeof prefix) &&
+                 ConvertRows(input, output, geometry, inputRow, outputRow);
+  // A failed close means the data did not all reach the file: like a failed
+  // write, the output is removed rather than left looking like a good one.
+  bool closed = PlatformClose(output);
+  if (written && closed) return 1;
+  PlatformRemove(outputPath);
+  return 0;
+}
+
+}  // namespace
+
+int ConvertFile(const char* path) {
+  std::printf("%s\n", path);
+
+  PathBuffer outputPath;
+  if (!OutputName(path, &outputPath)) return 0;
+
+  PlatformFile* input = PlatformOpenForReading(path);
+  if (input == nullptr) return 0;
+
+  int result = 0;
+  BitmapFileHeader fileHeader;
+  BitmapInfoHeader infoHeader;
+  Geometry geometry;
+  if (ReadHeaders(input, &fileHeader, &infoHeader, &geometry)) {
+    // Both rows carry four spare bytes: the expansion reads one byte past a
+    // row whose width is a multiple of 32 and writes two past one whose
+    // width is a multiple of 16. Zero-filled, so bytes a truncated file never
+    // delivers read as clear pixels, and bytes the expansion never writes
+    // stay 0. Both are obtained before the output is created.
+    auto* inputRow = static_cast<uint8_t*>(std::calloc(size_t(geometry.inputStride) + 4, 1));
+    auto* outputRow = static_cast<uint8_t*>(std::calloc(size_t(geometry.outputStride) + 4, 1));
+    if (inputRow != nullptr && outputRow != nullptr) {
+      result = WriteOutput(input, outputPath.text, fileHeader, infoHeader, geometry, inputRow,
+                           outputRow);
+    }
+    std::free(inputRow);
+    std::free(outputRow);
+  }
+  PlatformClose(input);
+  return result;
+}

@@ -1,0 +1,247 @@
+// ConvertFile on real files: byte-exact outputs, truncated inputs, refusals.
+#include <climits>
+#include <string>
+
+#include "common/common.h"
+#include "convert/convert.h"
+#include "support/support.h"
+
+namespace {
+
+// The output prefix for an ordinary 62-byte input: headers rewritten for
+// 2 bits per pixel and four colours, then the grey palette.
+const char kGreyRamp[] = "00 00 00 00 55 55 55 00 AA AA AA 00 FF FF FF 00";
+
+Bytes Truncated(const Bytes& bytes, size_t length) {
+  return Bytes(bytes.begin(), bytes.begin() + length);
+}
+
+class ConvertFileTest : public TempDirTest {
+ protected:
+  // Converts in.bmp at the given level and checks the one line printed.
+  int Convert(const Bytes& input, int level, const std::string& name = "in.bmp") {
+    WriteBytes(Path(name), input);
+    BackgroundLevel = level;
+    testing::internal::CaptureStdout();
+    int result = ConvertFile(Path(name).c_str());
+    std::string printed = testing::internal::GetCapturedStdout();
+    BackgroundLevel = 1;
+    EXPECT_EQ(printed, Path(name) + "\n");
+    return result;
+  }
+  Bytes Output() { return ReadBytes(Path("in.gzn")); }
+  // The output's rows, after the 70-byte prefix.
+  std::string OutputRows() {
+    Bytes out = Output();
+    if (out.size() < 70) return "(short output)";
+    return ToHex(Bytes(out.begin() + 70, out.end()));
+  }
+};
+
+TEST_F(ConvertFileTest, WritesACompleteOutput) {
+  Bytes input = Monochrome(8, 2, "A5 00 00 00 0F 00 00 00");
+  ASSERT_EQ(Convert(input, 1), 1);
+  EXPECT_EQ(ToHex(Output()),
+            ToHex(Hex("42 4D 4E 00 00 00 00 00 00 00 46 00 00 00"
+                      "28 00 00 00 08 00 00 00 02 00 00 00 01 00 02 00"
+                      "00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 04 00 00 00 00 00 00 00" +
+                      std::string(kGreyRamp) + "DD 77 55 55 55 FF 55 55")));
+  ASSERT_EQ(Convert(input, 2), 1);
+  EXPECT_EQ(OutputRows(), "EE BB AA AA AA FF AA AA");
+}
+
+TEST_F(ConvertFileTest, KeepsTheFieldsItDoesNotRewrite) {
+  Bytes input = Monochrome(8, 1, "00 00 00 00");
+  Put16(&input, 6, 0x1234);         // bfReserved1
+  Put16(&input, 8, 0x5678);         // bfReserved2
+  Put16(&input, 26, 3);             // biPlanes
+  Put32(&input, 30, 7);             // biCompression
+  Put32(&input, 34, 999);           // biSizeImage: replaced by 0
+  Put32(&input, 38, 2835);          // biXPelsPerMeter
+  Put32(&input, 42, 0xFFFFFFFF);    // biYPelsPerMeter
+  Put32(&input, 50, 9);             // biClrImportant: replaced by 0
+  ASSERT_EQ(Convert(input, 1), 1);
+  Bytes out = Output();
+  EXPECT_EQ(ToHex(Bytes(out.begin(), out.begin() + 54)),
+            "42 4D 4A 00 00 00 34 12 78 56 46 00 00 00 28 00 00 00 08 00 00 00 01 00 00 00 03 00 "
+            "02 00 07 00 00 00 00 00 00 00 13 0B 00 00 FF FF FF FF 04 00 00 00 00 00 00 00");
+}
+
+TEST_F(ConvertFileTest, ExpandsRowsOfEveryWidthClass) {
+  struct Case {
+    int32_t width;
+    int32_t height;
+    int level;
+    const char* rows;
+    const char* expected;
+  } cases[] = {
+      {10, 1, 1, "C3 BF 00 00", "F5 5F DF FF"},                     // spare bits expanded
+      {17, 1, 1, "FF 00 80 00", "FF FF 55 55 D5 55 00 00"},         // last two bytes stay 0
+      {8, 1, 1, "F0 00 00 00", "FF 55 55 55"},                      // fill byte expanded
+      {8, 1, 2, "F0 00 00 00", "FF AA AA AA"},
+      {1, 1, 1, "80 00 00 00", "D5 55 00 00"},
+      {16, 1, 1, "FF 00 00 00", "FF FF 55 55"},                     // third byte falls outside
+      {32, 1, 1, "AA AA AA AA", "DD DD DD DD DD DD DD DD"},         // reads one byte past the row
+      {32, 2, 1, "AA AA AA AA 0F 00 00 00", "DD DD DD DD DD DD DD DD 55 FF 55 55 55 55 55 55"},
+      {7, 3, 2, "01 00 00 00 FE 00 00 00 FF 00 00 00", "AA AB 00 00 FF FE 00 00 FF FF 00 00"},
+  };
+  for (const Case& c : cases) {
+    ASSERT_EQ(Convert(Monochrome(c.width, c.height, c.rows), c.level), 1) << c.rows;
+    EXPECT_EQ(OutputRows(), c.expected) << "width " << c.width << " rows " << c.rows;
+    EXPECT_EQ(Get32(Output(), 2), Output().size());
+  }
+}
+
+TEST_F(ConvertFileTest, WritesEveryClaimedRowOfATruncatedFile) {
+  struct Case {
+    const char* what;
+    Bytes input;
+    const char* expected;
+  } cases[] = {
+      {"rows missing: the last row read repeats",
+       Monochrome(8, 4, "A5 00 00 00 0F 00 00 00"),
+       "DD 77 55 55 55 FF 55 55 55 FF 55 55 55 FF 55 55"},
+      {"cut inside the first row", Monochrome(8, 2, "A5 00"), "DD 77 55 55 DD 77 55 55"},
+      {"cut after the palette: never-read bytes are clear pixels", Monochrome(8, 1, ""),
+       "55 55 55 55"},
+      {"cut inside the palette", Truncated(MonochromePrefix(8, 1), 54), "55 55 55 55"},
+  };
+  for (const Case& c : cases) {
+    ASSERT_EQ(Convert(c.input, 1), 1) << c.what;
+    EXPECT_EQ(OutputRows(), c.expected) << c.what;
+  }
+}
+
+TEST_F(ConvertFileTest, WritesOnlyThePrefixWhenThereAreNoRows) {
+  struct Case {
+    int32_t width;
+    int32_t height;
+    uint32_t fileSize;
+  } cases[] = {
+      {8, 0, 70},
+      {8, -2, 62},  // a top-down image: size stated with the signed height
+      {8, INT32_MIN, 70},
+      {0, 2, 70},
+      {0, INT32_MAX, 70},  // rows of no bytes: done at once, whatever the count
+  };
+  for (const Case& c : cases) {
+    ASSERT_EQ(Convert(Monochrome(c.width, c.height, "FF FF FF FF"), 1), 1) << c.height;
+    Bytes out = Output();
+    EXPECT_EQ(out.size(), 70u) << c.width << "x" << c.height;
+    EXPECT_EQ(Get32(out, 2), c.fileSize) << c.width << "x" << c.height;
+  }
+}
+
+TEST_F(ConvertFileTest, ReadsWiderPixelsAsTheirFirstBits) {
+  // With more bits per pixel the stride follows biBitCount, while the
+  // expansion still reads the first width/8 + 1 bytes of each row.
+  Bytes input = Monochrome(8, 2, "A5 FF 00 00 00 00 00 00 0F 00 11 22 33 44 55 66");
+  Put16(&input, 28, 8);
+  ASSERT_EQ(Convert(input, 1), 1);
+  EXPECT_EQ(OutputRows(), "DD 77 FF FF 55 FF 55 55");
+  EXPECT_EQ(Output()[28], 2);  // the output declares 2 bits per pixel
+}
+
+TEST_F(ConvertFileTest, FindsRowsWhereALargerHeaderSaysTheyBegin) {
+  // A 108-byte info header with the rows at offset 130: the rows are read
+  // from there, and the output's header says the 40 bytes it holds.
+  Bytes input = MonochromePrefix(8, 1);
+  Put32(&input, 10, 130);
+  Put32(&input, 14, 108);
+  input.resize(130, 0xFF);
+  Bytes row = Hex("A5 00 00 00");
+  input.insert(input.end(), row.begin(), row.end());
+  ASSERT_EQ(Convert(input, 1), 1);
+  EXPECT_EQ(OutputRows(), "DD 77 55 55");
+  EXPECT_EQ(Get32(Output(), 14), 40u);
+  EXPECT_EQ(Get32(Output(), 10), 70u);
+
+  // An offset that points inside the headers cannot be right: rows are read
+  // from 62, as for an ordinary file.
+  for (uint32_t offset : {0u, 14u, 54u, 61u}) {
+    Bytes plain = Monochrome(8, 1, "A5 00 00 00");
+    Put32(&plain, 10, offset);
+    ASSERT_EQ(Convert(plain, 1), 1);
+    EXPECT_EQ(OutputRows(), "DD 77 55 55") << offset;
+  }
+
+  // An offset past the end of the file leaves every row clear.
+  Bytes far = Monochrome(8, 1, "A5 00 00 00");
+  Put32(&far, 10, 0xFFFFFFF0);
+  ASSERT_EQ(Convert(far, 1), 1);
+  EXPECT_EQ(OutputRows(), "55 55 55 55");
+}
+
+TEST_F(ConvertFileTest, RefusesWhatItCannotConvertWithoutCreatingAnything) {
+  struct Patch {
+    size_t offset;
+    int size;  // 2 or 4
+    uint32_t value;
+  };
+  struct Case {
+    const char* what;
+    Patch patch;
+  } cases[] = {
+      {"bfType not BM", {0, 2, 0x4142}},
+      {"biSize below 40", {14, 4, 12}},
+      {"biClrUsed 0", {46, 4, 0}},
+      {"biClrUsed 1", {46, 4, 1}},
+      {"biClrUsed 3", {46, 4, 3}},
+      {"biClrUsed all ones", {46, 4, 0xFFFFFFFF}},
+      {"biBitCount 0", {28, 2, 0}},
+      {"negative width", {18, 4, 0xFFFFFFFF}},
+      {"most negative width", {18, 4, 0x80000000}},
+      {"largest width", {18, 4, 0x7FFFFFFF}},
+      {"output row bits beyond 32 bits", {18, 4, 0x40000000}},
+      {"output size beyond 32 bits", {22, 4, 536870895}},  // 70 + 4 * rows > INT32_MAX
+  };
+  for (const Case& c : cases) {
+    Bytes input = Monochrome(8, 1, "A5 00 00 00");
+    if (c.patch.size == 2) Put16(&input, c.patch.offset, uint16_t(c.patch.value));
+    if (c.patch.size == 4) Put32(&input, c.patch.offset, c.patch.value);
+    EXPECT_EQ(Convert(input, 1), 0) << c.what;
+    EXPECT_FALSE(Exists(Path("in.gzn"))) << c.what;
+  }
+  // 24 bits per pixel over a width whose doubling still fits.
+  Bytes wide = Monochrome(0x10000000, 1, "");
+  Put16(&wide, 28, 24);
+  EXPECT_EQ(Convert(wide, 1), 0);
+  EXPECT_FALSE(Exists(Path("in.gzn")));
+}
+
+TEST_F(ConvertFileTest, RefusesFilesShorterThanTheTwoHeaders) {
+  Bytes whole = Monochrome(8, 1, "A5 00 00 00");
+  for (size_t length : {size_t(0), size_t(1), size_t(13), size_t(14), size_t(53)}) {
+    EXPECT_EQ(Convert(Truncated(whole, length), 1), 0) << length;
+    EXPECT_FALSE(Exists(Path("in.gzn"))) << length;
+  }
+  EXPECT_EQ(Convert(Truncated(whole, 54), 1), 1);
+}
+
+TEST_F(ConvertFileTest, RefusesShortNamesAndLeavesTheInputAlone) {
+  Bytes input = Monochrome(8, 1, "A5 00 00 00");
+  for (const char* name : {"a", "ab"}) {
+    EXPECT_EQ(Convert(input, 1, name), 0) << name;
+    EXPECT_EQ(ReadBytes(Path(name)), input) << name;
+  }
+  EXPECT_EQ(Tree(), (std::vector<std::string>{"a", "ab"}));
+}
+
+TEST_F(ConvertFileTest, NeverWritesIntoItsOwnInput) {
+  // pic.gzn converts to pic.gzn: the output is the input, held open, so the
+  // conversion is refused and the file keeps every byte.
+  Bytes input = Monochrome(8, 1, "A5 00 00 00");
+  EXPECT_EQ(Convert(input, 1, "pic.gzn"), 0);
+  EXPECT_EQ(ReadBytes(Path("pic.gzn")), input);
+}
+
+TEST_F(ConvertFileTest, OverwritesAnEarlierOutputButKeepsItOnRefusal) {
+  WriteBytes(Path("in.gzn"), Hex("01 02 03"));
+  ASSERT_EQ(Convert(Monochrome(8, 1, "A5 00 00 00"), 1), 1);
+  EXPECT_EQ(OutputRows(), "DD 77 55 55");
+  WriteBytes(Path("in.gzn"), Hex("01 02 03"));
+  ASSERT_EQ(Convert(Hex("00 01 02"), 1), 0);
+  EXPECT_EQ(ToHex(Output()), "01 02 03");
+}
+
+}  // namespace

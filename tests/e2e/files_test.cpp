@@ -1,0 +1,62 @@
+// Named files end to end: an output never overwrites its own input, nothing
+// blocks on odd files, and an output that cannot be written in full is
+// removed while the run goes on.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "support/support.h"
+
+namespace {
+
+using FilesTest = TempDirTest;
+
+TEST_F(FilesTest, AnOutputThatIsTheInputLeavesTheInputUntouched) {
+  Bytes input = Monochrome(8, 1, "A5 00 00 00");
+  WriteBytes(Path("pic.gzn"), input);   // named directly: the output is the input
+  WriteBytes(Path("hard.bmp"), input);
+  ASSERT_EQ(link(Path("hard.bmp").c_str(), Path("hard.gzn").c_str()), 0);
+  WriteBytes(Path("soft.bmp"), input);
+  ASSERT_EQ(symlink("soft.bmp", Path("soft.gzn").c_str()), 0);
+
+  RunResult run = RunGrizzen(dir_, {"pic.gzn", "hard.bmp", "soft.bmp"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, "pic.gzn\nhard.bmp\nsoft.bmp\n");
+  for (const char* name : {"pic.gzn", "hard.bmp", "soft.bmp"}) {
+    EXPECT_EQ(ReadBytes(Path(name)), input) << name;
+  }
+}
+
+TEST_F(FilesTest, NonRegularFilesAreRefusedWithoutBlocking) {
+  ASSERT_EQ(mkfifo(Path("f.bmp").c_str(), 0644), 0);
+  ASSERT_EQ(mkdir(Path("d.bmp").c_str(), 0755), 0);
+  RunResult run = RunGrizzen(dir_, {"f.bmp", "d.bmp", "/dev/null"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, "f.bmp\nd.bmp\n/dev/null\n");
+  EXPECT_EQ(Tree(), (std::vector<std::string>{"d.bmp/", "f.bmp"}));
+}
+
+TEST_F(FilesTest, AnOutputThatCannotBeWrittenInFullIsRemoved) {
+  // Files may grow to 4096 bytes only, as on a nearly full disk: the large
+  // conversion fails part-way and leaves nothing, the small one after it
+  // still succeeds.
+  std::string rows;
+  for (int i = 0; i < 2000; ++i) rows += "A5 00 00 00 ";
+  Bytes large = Monochrome(8, 2000, rows);
+  WriteBytes(Path("large.bmp"), large);
+  WriteBytes(Path("small.bmp"), Monochrome(8, 1, "A5 00 00 00"));
+  WriteBytes(Path("large.gzn"), Hex("01 02 03"));  // an earlier output is no excuse to keep junk
+
+  RunOptions options;
+  options.fileSizeLimit = 4096;
+  RunResult run = RunGrizzen(dir_, {"large.bmp", "small.bmp"}, options);
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, "large.bmp\nsmall.bmp\n");
+  EXPECT_FALSE(Exists(Path("large.gzn")));
+  EXPECT_EQ(ReadBytes(Path("large.bmp")), large);
+  EXPECT_EQ(ReadBytes(Path("small.gzn")).size(), 74u);
+}
+
+}  // namespace
