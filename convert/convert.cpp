@@ -6,6 +6,7 @@
 
 #include "convert/convert.h"
 #include "platform/platform.h"
+#include "platform/stream.h"
 
 namespace {
 
@@ -50,13 +51,13 @@ bool CheckHeaders(const BitmapFileHeader& file, const BitmapInfoHeader& info, Ge
 // Moves the input to where its pixel rows begin: the header's offset when it
 // lies past the palette, otherwise right after the palette (rows never begin
 // inside the headers). Stops early at end of file. False on a read error.
-bool SkipToPixels(PlatformFile* input, uint32_t offBits) {
+bool SkipToPixels(InputStream* input, uint32_t offBits) {
   uint64_t remaining = (offBits > kInputPixelOffset ? offBits : kInputPixelOffset) - kHeadersSize;
   uint8_t scratch[512];
   while (remaining > 0) {
     size_t want = remaining < sizeof scratch ? size_t(remaining) : sizeof scratch;
     size_t delivered = 0;
-    if (!PlatformRead(input, scratch, want, &delivered)) return false;
+    if (!StreamRead(input, scratch, want, &delivered)) return false;
     if (delivered == 0) break;
     remaining -= delivered;
   }
@@ -79,21 +80,108 @@ void BuildOutputPrefix(BitmapFileHeader file, BitmapInfoHeader info, const Geome
   std::memcpy(prefix + kHeadersSize, GreyRamp, sizeof GreyRamp);
 }
 
+// Every row of a file that has ended is the same: the input row keeps what
+// it last held. Writes its expansion once for each row left, doubling the
+// copies in the output buffer rather than copying them one by one.
+bool RepeatLastRow(OutputStream* output, const Geometry& g, const uint8_t* inputRow,
+                   uint8_t* outputRow, int32_t rowsLeft) {
+  ExpandRow(inputRow, outputRow, g.width, BackgroundLevel);
+  size_t stride = g.outputStride;
+  if (stride > output->capacity) {
+    for (; rowsLeft > 0; --rowsLeft) {
+      if (!StreamWrite(output, outputRow, stride)) return false;
+    }
+    return true;
+  }
+  while (rowsLeft > 0) {
+    uint8_t* space = nullptr;
+    size_t available = 0;
+    if (!StreamSpace(output, stride, &space, &available)) return false;
+    size_t rows = available / stride;
+    if (size_t(rowsLeft) < rows) rows = size_t(rowsLeft);
+    std::memcpy(space, outputRow, stride);
+    for (size_t done = 1; done < rows;) {
+      size_t more = done < rows - done ? done : rows - done;
+      std::memcpy(space + done * stride, space, more * stride);
+      done += more;
+    }
+    StreamCommit(output, rows * stride);
+    rowsLeft -= int32_t(rows);
+  }
+  return true;
+}
+
+// Reads, expands and writes every row, working inside the stream buffers:
+// as many whole rows as both buffers hold are expanded at once, with no
+// copy and no call per row. The result is the same as reading each row
+// into inputRow and expanding it into outputRow: when the file ends inside
+// a row, inputRow first takes the previous row and then the bytes the file
+// still delivered. False on a read error or a failed write.
+bool ConvertRowsInPlace(InputStream* input, OutputStream* output, const Geometry& g,
+                        uint8_t* inputRow, uint8_t* outputRow) {
+  size_t inStride = g.inputStride;
+  size_t outStride = g.outputStride;
+  const uint8_t* previous = nullptr;  // the last row expanded in the input buffer
+  int32_t row = 0;
+  while (row < g.height) {
+    // The next fill may move the buffered bytes: keep the last row first.
+    if (previous != nullptr) std::memcpy(inputRow, previous, inStride);
+    previous = nullptr;
+    const uint8_t* data = nullptr;
+    size_t available = 0;
+    if (!StreamFill(input, inStride, &data, &available)) return false;
+    if (available < inStride) {
+      std::memcpy(inputRow, data, available);
+      StreamConsume(input, available);
+      return RepeatLastRow(output, g, inputRow, outputRow, g.height - row);
+    }
+    while (row < g.height && available >= inStride) {
+      uint8_t* space = nullptr;
+      size_t free = 0;
+      // The expansion may write two bytes past the row.
+      if (!StreamSpace(output, outStride + 2, &space, &free)) return false;
+      size_t rows = available / inStride;
+      if ((free - 2) / outStride < rows) rows = (free - 2) / outStride;
+      if (size_t(g.height - row) < rows) rows = size_t(g.height - row);
+      ExpandRows(data, inStride, space, outStride, rows, g.width, BackgroundLevel);
+      StreamCommit(output, rows * outStride);
+      StreamConsume(input, rows * inStride);
+      previous = data + (rows - 1) * inStride;
+      data += rows * inStride;
+      available -= rows * inStride;
+      row += int32_t(rows);
+    }
+  }
+  return true;
+}
+
+// The same for rows too long for the stream buffers: each row is read into
+// inputRow, expanded into outputRow and written from there.
+bool ConvertRowsThroughRowBuffers(InputStream* input, OutputStream* output, const Geometry& g,
+                                  uint8_t* inputRow, uint8_t* outputRow) {
+  for (int32_t row = 0; row < g.height; ++row) {
+    size_t delivered = 0;
+    if (!StreamRead(input, inputRow, g.inputStride, &delivered)) return false;
+    if (input->ended && input->start == input->end) {
+      return RepeatLastRow(output, g, inputRow, outputRow, g.height - row);
+    }
+    ExpandRow(inputRow, outputRow, g.width, BackgroundLevel);
+    if (!StreamWrite(output, outputRow, g.outputStride)) return false;
+  }
+  return true;
+}
+
 // Reads, expands and writes every row. A short read at end of file is not an
 // error: the input row keeps what it held, so a truncated file still yields
 // all its rows. False on a read error or a failed write.
-bool ConvertRows(PlatformFile* input, PlatformFile* output, const Geometry& g, uint8_t* inputRow,
+bool ConvertRows(InputStream* input, OutputStream* output, const Geometry& g, uint8_t* inputRow,
                  uint8_t* outputRow) {
   // Rows of width 0 hold no bytes: there is nothing to read or write, however
   // many the header claims.
   if (g.outputStride == 0) return true;
-  for (int32_t row = 0; row < g.height; ++row) {
-    size_t delivered = 0;
-    if (!PlatformRead(input, inputRow, g.inputStride, &delivered)) return false;
-    ExpandRow(inputRow, outputRow, g.width, BackgroundLevel);
-    if (!PlatformWrite(output, outputRow, g.outputStride)) return false;
-  }
-  return true;
+  bool fits = g.inputStride <= input->capacity && g.outputStride + 2 <= output->capacity;
+  if (fits) return ConvertRowsInPlace(input, output, g, inputRow, outputRow);
+  return ConvertRowsThroughRowBuffers(input, output, g, inputRow, outputRow);
 }
 
 }  // namespace
@@ -117,11 +205,11 @@ namespace {
 
 // Reads and checks the headers and moves to the pixel rows. False, with
 // nothing created, for every input that is refused.
-bool ReadHeaders(PlatformFile* input, BitmapFileHeader* fileHeader, BitmapInfoHeader* infoHeader,
+bool ReadHeaders(InputStream* input, BitmapFileHeader* fileHeader, BitmapInfoHeader* infoHeader,
                  Geometry* geometry) {
   uint8_t headers[kHeadersSize];
   size_t delivered = 0;
-  if (!PlatformRead(input, headers, sizeof headers, &delivered)) return false;
+  if (!StreamRead(input, headers, sizeof headers, &delivered)) return false;
   if (delivered != sizeof headers) return false;  // too short to be a bitmap
   *fileHeader = DecodeFileHeader(headers);
   *infoHeader = DecodeInfoHeader(headers + kFileHeaderSize);
@@ -131,18 +219,19 @@ bool ReadHeaders(PlatformFile* input, BitmapFileHeader* fileHeader, BitmapInfoHe
 
 // Creates the output and writes it in full. Returns 1 on success; otherwise
 // removes whatever was created and returns 0.
-int WriteOutput(PlatformFile* input, const char* outputPath, const BitmapFileHeader& fileHeader,
+int WriteOutput(InputStream* input, const char* outputPath, const BitmapFileHeader& fileHeader,
                 const BitmapInfoHeader& infoHeader, const Geometry& geometry, uint8_t* inputRow,
                 uint8_t* outputRow) {
-  PlatformFile* output = PlatformCreateForWriting(outputPath);
-  if (output == nullptr) return 0;
+  OutputStream output;
+  if (!StreamCreateOutput(&output, outputPath)) return 0;
   uint8_t prefix[kOutputPixelOffset];
   BuildOutputPrefix(fileHeader, infoHeader, geometry, prefix);
-  bool written = PlatformWrite(output, prefix, sizeof prefix) &&
-                 ConvertRows(input, output, geometry, inputRow, outputRow);
-  // A failed close means the data did not all reach the file: like a failed
-  // write, the output is removed rather than left looking like a good one.
-  bool closed = PlatformClose(output);
+  bool written = StreamWrite(&output, prefix, sizeof prefix) &&
+                 ConvertRows(input, &output, geometry, inputRow, outputRow);
+  // A failed close (the last buffered bytes not written, or not stored)
+  // means the data did not all reach the file: like a failed write, the
+  // output is removed rather than left looking like a good one.
+  bool closed = StreamCloseOutput(&output);
   if (written && closed) return 1;
   PlatformRemove(outputPath);
   return 0;
@@ -156,14 +245,14 @@ int ConvertFile(const char* path) {
   PathBuffer outputPath;
   if (!OutputName(path, &outputPath)) return 0;
 
-  PlatformFile* input = PlatformOpenForReading(path);
-  if (input == nullptr) return 0;
+  InputStream input;
+  if (!StreamOpenInput(&input, path)) return 0;
 
   int result = 0;
   BitmapFileHeader fileHeader;
   BitmapInfoHeader infoHeader;
   Geometry geometry;
-  if (ReadHeaders(input, &fileHeader, &infoHeader, &geometry)) {
+  if (ReadHeaders(&input, &fileHeader, &infoHeader, &geometry)) {
     // Both rows carry four spare bytes: the expansion reads one byte past a
     // row whose width is a multiple of 32 and writes two past one whose
     // width is a multiple of 16. Zero-filled, so bytes a truncated file never
@@ -172,12 +261,12 @@ int ConvertFile(const char* path) {
     auto* inputRow = static_cast<uint8_t*>(std::calloc(size_t(geometry.inputStride) + 4, 1));
     auto* outputRow = static_cast<uint8_t*>(std::calloc(size_t(geometry.outputStride) + 4, 1));
     if (inputRow != nullptr && outputRow != nullptr) {
-      result = WriteOutput(input, outputPath.text, fileHeader, infoHeader, geometry, inputRow,
+      result = WriteOutput(&input, outputPath.text, fileHeader, infoHeader, geometry, inputRow,
                            outputRow);
     }
     std::free(inputRow);
     std::free(outputRow);
   }
-  PlatformClose(input);
+  StreamCloseInput(&input);
   return result;
 }

@@ -62,6 +62,15 @@ uint32_t RowStride(int32_t bits);
 // when clear. Writes nothing else of the output row.
 void ExpandRow(const uint8_t* input, uint8_t* output, int32_t width, int level);
 
+// Expands rows laid out one after another, inputStride and outputStride
+// bytes apart, each as ExpandRow does; outputStride must be
+// RowStride(2 * width). The two output bytes that end each row of a width
+// mod 16 from 1 to 7, which the expansion does not reach, are set to 0. The expansion of one row may spill
+// two bytes into the next output row (or past the last), which the next
+// row's expansion overwrites.
+void ExpandRows(const uint8_t* input, size_t inputStride, uint8_t* output, size_t outputStride,
+                size_t rows, int32_t width, int level);
+
 // Derives the output path: the input path with its last three characters
 // replaced by "gzn". Returns false when the file name (after the last
 // separator) is shorter than three characters, or the path does not fit.

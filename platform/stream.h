@@ -1,0 +1,86 @@
+// Buffered reading and writing over the platform layer's files. Built only
+// on the functions of platform.h, so every system gets it unchanged: the
+// number of system calls depends on the bytes moved, not on how many pieces
+// the caller moves them in.
+//
+// Each stream owns one fixed buffer, obtained when the file is opened and
+// released when it is closed. The records are plain: callers may look at the
+// fields, but change them only through these functions.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/platform.h"
+
+// The buffer of each open stream, unless the caller asks for another size.
+constexpr size_t kStreamBufferSize = 64 * 1024;
+
+// Bytes of the input buffer past its capacity that always exist, so that a
+// caller may read a little beyond the bytes StreamFill offers. Their value
+// is unspecified (zero at first, later whatever a read left there).
+constexpr size_t kStreamSpareBytes = 4;
+
+struct InputStream {
+  PlatformFile* file;
+  uint8_t* buffer;   // capacity + kStreamSpareBytes bytes
+  size_t capacity;
+  size_t start;      // first buffered byte not yet consumed
+  size_t end;        // one past the last buffered byte
+  bool ended;        // the file has delivered its last byte
+};
+
+struct OutputStream {
+  PlatformFile* file;
+  uint8_t* buffer;   // capacity bytes
+  size_t capacity;
+  size_t used;       // bytes waiting to be written
+  bool failed;       // a write has failed: nothing more is written
+};
+
+// Opens an existing file for reading, as PlatformOpenForReading does, and
+// obtains its buffer. False, with nothing left open, on failure.
+bool StreamOpenInput(InputStream* stream, const char* path,
+                     size_t capacity = kStreamBufferSize);
+
+// Reads up to count bytes, with the contract of PlatformRead: at end of file
+// it succeeds delivering fewer bytes or none, bytes not delivered leave the
+// buffer as it was, and it returns false only on an error.
+bool StreamRead(InputStream* stream, void* buffer, size_t count, size_t* delivered);
+
+// Makes at least count bytes (at most the capacity) lie in one piece in the
+// buffer, reading more when fewer are buffered. On return *data points at
+// the buffered bytes and *available says how many there are: count or more,
+// fewer only at end of file. The bytes stay in place until the next call on
+// the stream. False on a read error.
+bool StreamFill(InputStream* stream, size_t count, const uint8_t** data, size_t* available);
+
+// Consumes count of the bytes StreamFill offered.
+void StreamConsume(InputStream* stream, size_t count);
+
+// Closes the file and releases the buffer.
+void StreamCloseInput(InputStream* stream);
+
+// Creates or empties a file for writing, as PlatformCreateForWriting does,
+// and obtains its buffer. False, with nothing left open, on failure.
+bool StreamCreateOutput(OutputStream* stream, const char* path,
+                        size_t capacity = kStreamBufferSize);
+
+// Writes count bytes. False when the bytes, or any earlier ones, could not
+// be written.
+bool StreamWrite(OutputStream* stream, const void* buffer, size_t count);
+
+// Makes at least count bytes (at most the capacity) of free buffer lie in
+// one piece, writing out buffered bytes when fewer are free. On return
+// *space points at the free bytes and *available says how many there are.
+// The caller fills some of them and passes them on with StreamCommit. False
+// when a write failed.
+bool StreamSpace(OutputStream* stream, size_t count, uint8_t** space, size_t* available);
+
+// Passes on count bytes that the caller put at the start of the free space.
+void StreamCommit(OutputStream* stream, size_t count);
+
+// Writes out what is buffered, closes the file and releases the buffer.
+// False when any byte written to the stream could not be stored; the file
+// is closed either way.
+bool StreamCloseOutput(OutputStream* stream);
