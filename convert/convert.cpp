@@ -87,18 +87,17 @@ bool RepeatLastRow(OutputStream* output, const Geometry& g, const uint8_t* input
                    uint8_t* outputRow, int32_t rowsLeft) {
   ExpandRow(inputRow, outputRow, g.width, BackgroundLevel);
   size_t stride = g.outputStride;
-  if (stride > output->capacity) {
-    for (; rowsLeft > 0; --rowsLeft) {
-      if (!StreamWrite(output, outputRow, stride)) return false;
-    }
-    return true;
-  }
   while (rowsLeft > 0) {
     uint8_t* space = nullptr;
-    size_t available = 0;
-    if (!StreamSpace(output, stride, &space, &available)) return false;
-    size_t rows = available / stride;
-    if (size_t(rowsLeft) < rows) rows = size_t(rowsLeft);
+    size_t free = 0;
+    if (!StreamFree(output, &space, &free)) return false;
+    size_t rows = free / stride < size_t(rowsLeft) ? free / stride : size_t(rowsLeft);
+    if (rows == 0) {
+      // The row does not fit what is left of the buffer: it is split.
+      if (!StreamWrite(output, outputRow, stride)) return false;
+      --rowsLeft;
+      continue;
+    }
     std::memcpy(space, outputRow, stride);
     for (size_t done = 1; done < rows;) {
       size_t more = done < rows - done ? done : rows - done;
@@ -111,77 +110,55 @@ bool RepeatLastRow(OutputStream* output, const Geometry& g, const uint8_t* input
   return true;
 }
 
-// Reads, expands and writes every row, working inside the stream buffers:
-// as many whole rows as both buffers hold are expanded at once, with no
-// copy and no call per row. The result is the same as reading each row
-// into inputRow and expanding it into outputRow: when the file ends inside
-// a row, inputRow first takes the previous row and then the bytes the file
-// still delivered. False on a read error or a failed write.
-bool ConvertRowsInPlace(InputStream* input, OutputStream* output, const Geometry& g,
-                        uint8_t* inputRow, uint8_t* outputRow) {
-  size_t inStride = g.inputStride;
-  size_t outStride = g.outputStride;
-  const uint8_t* previous = nullptr;  // the last row expanded in the input buffer
-  int32_t row = 0;
-  while (row < g.height) {
-    // The next fill may move the buffered bytes: keep the last row first.
-    if (previous != nullptr) std::memcpy(inputRow, previous, inStride);
-    previous = nullptr;
-    const uint8_t* data = nullptr;
-    size_t available = 0;
-    if (!StreamFill(input, inStride, &data, &available)) return false;
-    if (available < inStride) {
-      std::memcpy(inputRow, data, available);
-      StreamConsume(input, available);
-      return RepeatLastRow(output, g, inputRow, outputRow, g.height - row);
-    }
-    while (row < g.height && available >= inStride) {
-      uint8_t* space = nullptr;
-      size_t free = 0;
-      // The expansion may write two bytes past the row.
-      if (!StreamSpace(output, outStride + 2, &space, &free)) return false;
-      size_t rows = available / inStride;
-      if ((free - 2) / outStride < rows) rows = (free - 2) / outStride;
-      if (size_t(g.height - row) < rows) rows = size_t(g.height - row);
-      ExpandRows(data, inStride, space, outStride, rows, g.width, BackgroundLevel);
-      StreamCommit(output, rows * outStride);
-      StreamConsume(input, rows * inStride);
-      previous = data + (rows - 1) * inStride;
-      data += rows * inStride;
-      available -= rows * inStride;
-      row += int32_t(rows);
-    }
-  }
-  return true;
-}
-
-// The same for rows too long for the stream buffers: each row is read into
-// inputRow, expanded into outputRow and written from there.
-bool ConvertRowsThroughRowBuffers(InputStream* input, OutputStream* output, const Geometry& g,
-                                  uint8_t* inputRow, uint8_t* outputRow) {
-  for (int32_t row = 0; row < g.height; ++row) {
-    size_t delivered = 0;
-    if (!StreamRead(input, inputRow, g.inputStride, &delivered)) return false;
-    if (input->ended && input->start == input->end) {
-      return RepeatLastRow(output, g, inputRow, outputRow, g.height - row);
-    }
-    ExpandRow(inputRow, outputRow, g.width, BackgroundLevel);
-    if (!StreamWrite(output, outputRow, g.outputStride)) return false;
-  }
-  return true;
-}
-
-// Reads, expands and writes every row. A short read at end of file is not an
-// error: the input row keeps what it held, so a truncated file still yields
-// all its rows. False on a read error or a failed write.
+// Reads, expands and writes every row. The rows that lie whole in the input
+// buffer and fit the free output buffer are expanded there, as many at once
+// as both hold, with no copy and no call per row. A row that crosses the end
+// of either buffer (or is longer than it) goes through the row buffers:
+// read into inputRow, expanded into outputRow, written from there, so that
+// both streams always move whole buffers.
+//
+// The result is the same as reading every row into inputRow: before a row
+// is read there, inputRow takes the row before it. So when the file ends
+// inside a row, the bytes it no longer delivers keep the previous row's, and
+// once it has ended every row left is that same row. A short read at end of
+// file is not an error. False on a read error or a failed write.
 bool ConvertRows(InputStream* input, OutputStream* output, const Geometry& g, uint8_t* inputRow,
                  uint8_t* outputRow) {
   // Rows of width 0 hold no bytes: there is nothing to read or write, however
   // many the header claims.
   if (g.outputStride == 0) return true;
-  bool fits = g.inputStride <= input->capacity && g.outputStride + 2 <= output->capacity;
-  if (fits) return ConvertRowsInPlace(input, output, g, inputRow, outputRow);
-  return ConvertRowsThroughRowBuffers(input, output, g, inputRow, outputRow);
+  size_t inStride = g.inputStride;
+  size_t outStride = g.outputStride;
+  const uint8_t* previous = nullptr;  // the last row, when it lies in the input buffer
+  int32_t row = 0;
+  while (row < g.height) {
+    const uint8_t* data = nullptr;
+    size_t available = 0;
+    uint8_t* space = nullptr;
+    size_t free = 0;
+    StreamBuffered(input, &data, &available);
+    if (!StreamFree(output, &space, &free)) return false;
+    size_t rows = free / outStride;
+    if (available / inStride < rows) rows = available / inStride;
+    if (size_t(g.height - row) < rows) rows = size_t(g.height - row);
+    if (rows > 0) {
+      ExpandRows(data, inStride, space, outStride, rows, g.width, BackgroundLevel);
+      StreamConsume(input, rows * inStride);
+      StreamCommit(output, rows * outStride);
+      previous = data + (rows - 1) * inStride;
+      row += int32_t(rows);
+      continue;
+    }
+    if (previous != nullptr) std::memcpy(inputRow, previous, inStride);
+    previous = nullptr;
+    size_t delivered = 0;
+    if (!StreamRead(input, inputRow, inStride, &delivered)) return false;
+    if (delivered < inStride) return RepeatLastRow(output, g, inputRow, outputRow, g.height - row);
+    ExpandRow(inputRow, outputRow, g.width, BackgroundLevel);
+    if (!StreamWrite(output, outputRow, outStride)) return false;
+    ++row;
+  }
+  return true;
 }
 
 }  // namespace

@@ -63,11 +63,9 @@ uint32_t RowStride(int32_t bits);
 void ExpandRow(const uint8_t* input, uint8_t* output, int32_t width, int level);
 
 // Expands rows laid out one after another, inputStride and outputStride
-// bytes apart, each as ExpandRow does; outputStride must be
-// RowStride(2 * width). The two output bytes that end each row of a width
-// mod 16 from 1 to 7, which the expansion does not reach, are set to 0. The expansion of one row may spill
-// two bytes into the next output row (or past the last), which the next
-// row's expansion overwrites.
+// bytes apart; outputStride must be RowStride(2 * width). Each output row
+// gets exactly the outputStride bytes that ExpandRow into a zero-filled row
+// buffer would give it; nothing past the last row is written.
 void ExpandRows(const uint8_t* input, size_t inputStride, uint8_t* output, size_t outputStride,
                 size_t rows, int32_t width, int level);
 

@@ -78,22 +78,9 @@ bool StreamRead(InputStream* stream, void* buffer, size_t count, size_t* deliver
   return read;
 }
 
-bool StreamFill(InputStream* stream, size_t count, const uint8_t** data, size_t* available) {
-  count = Smaller(count, stream->capacity);
-  if (stream->end - stream->start < count && !stream->ended) {
-    // Move the bytes still to be consumed to the front, so that the ones
-    // read next follow them in one piece.
-    size_t left = stream->end - stream->start;
-    std::memmove(stream->buffer, stream->buffer + stream->start, left);
-    stream->start = 0;
-    stream->end = left;
-    while (stream->end < count && !stream->ended) {
-      if (!ReadMore(stream)) return false;
-    }
-  }
+void StreamBuffered(const InputStream* stream, const uint8_t** data, size_t* available) {
   *data = stream->buffer + stream->start;
   *available = stream->end - stream->start;
-  return true;
 }
 
 void StreamConsume(InputStream* stream, size_t count) { stream->start += count; }
@@ -134,13 +121,10 @@ bool StreamWrite(OutputStream* stream, const void* buffer, size_t count) {
   return !stream->failed;
 }
 
-bool StreamSpace(OutputStream* stream, size_t count, uint8_t** space, size_t* available) {
-  count = Smaller(count, stream->capacity);
-  if (stream->capacity - stream->used < count && !Flush(stream)) return false;
-  if (stream->failed) return false;
+bool StreamFree(OutputStream* stream, uint8_t** space, size_t* available) {
   *space = stream->buffer + stream->used;
   *available = stream->capacity - stream->used;
-  return true;
+  return !stream->failed;
 }
 
 void StreamCommit(OutputStream* stream, size_t count) { stream->used += count; }

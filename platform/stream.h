@@ -4,7 +4,9 @@
 // the caller moves them in.
 //
 // Each stream owns one fixed buffer, obtained when the file is opened and
-// released when it is closed. The records are plain: callers may look at the
+// released when it is closed, and moves whole buffers: every read and write
+// of the file, but the last, is exactly one buffer long, so file offsets
+// stay aligned to the buffer size. The records are plain: callers may look at the
 // fields, but change them only through these functions.
 #pragma once
 
@@ -17,7 +19,7 @@
 constexpr size_t kStreamBufferSize = 64 * 1024;
 
 // Bytes of the input buffer past its capacity that always exist, so that a
-// caller may read a little beyond the bytes StreamFill offers. Their value
+// caller may read a little beyond the bytes StreamBuffered offers. Their value
 // is unspecified (zero at first, later whatever a read left there).
 constexpr size_t kStreamSpareBytes = 4;
 
@@ -48,14 +50,12 @@ bool StreamOpenInput(InputStream* stream, const char* path,
 // buffer as it was, and it returns false only on an error.
 bool StreamRead(InputStream* stream, void* buffer, size_t count, size_t* delivered);
 
-// Makes at least count bytes (at most the capacity) lie in one piece in the
-// buffer, reading more when fewer are buffered. On return *data points at
-// the buffered bytes and *available says how many there are: count or more,
-// fewer only at end of file. The bytes stay in place until the next call on
-// the stream. False on a read error.
-bool StreamFill(InputStream* stream, size_t count, const uint8_t** data, size_t* available);
+// Offers the bytes already buffered, without reading: *data points at them
+// and *available says how many there are (possibly none). They stay in
+// place until the next read on the stream.
+void StreamBuffered(const InputStream* stream, const uint8_t** data, size_t* available);
 
-// Consumes count of the bytes StreamFill offered.
+// Consumes count of the bytes StreamBuffered offered.
 void StreamConsume(InputStream* stream, size_t count);
 
 // Closes the file and releases the buffer.
@@ -70,14 +70,14 @@ bool StreamCreateOutput(OutputStream* stream, const char* path,
 // be written.
 bool StreamWrite(OutputStream* stream, const void* buffer, size_t count);
 
-// Makes at least count bytes (at most the capacity) of free buffer lie in
-// one piece, writing out buffered bytes when fewer are free. On return
-// *space points at the free bytes and *available says how many there are.
-// The caller fills some of them and passes them on with StreamCommit. False
-// when a write failed.
-bool StreamSpace(OutputStream* stream, size_t count, uint8_t** space, size_t* available);
+// Offers the free part of the buffer, without writing: *space points at it
+// and *available says how many bytes it holds. The caller fills some of them
+// and passes them on with StreamCommit. False when a write has failed.
+bool StreamFree(OutputStream* stream, uint8_t** space, size_t* available);
 
 // Passes on count bytes that the caller put at the start of the free space.
+// They are written out when the buffer is next found full by StreamWrite, or
+// at close.
 void StreamCommit(OutputStream* stream, size_t count);
 
 // Writes out what is buffered, closes the file and releases the buffer.
