@@ -36,8 +36,7 @@ bool Flush(OutputStream* stream) {
 }  // namespace
 
 bool StreamOpenInput(InputStream* stream, const char* path, size_t capacity) {
-  // Zero-filled, so the spare bytes past the buffer are defined from the start.
-  auto* buffer = static_cast<uint8_t*>(std::calloc(capacity + kStreamSpareBytes, 1));
+  auto* buffer = static_cast<uint8_t*>(std::malloc(capacity));
   if (buffer == nullptr) return false;
   PlatformFile* file = PlatformOpenForReading(path);
   if (file == nullptr) {

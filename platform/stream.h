@@ -4,10 +4,11 @@
 // the caller moves them in.
 //
 // Each stream owns one fixed buffer, obtained when the file is opened and
-// released when it is closed, and moves whole buffers: every read and write
-// of the file, but the last, is exactly one buffer long, so file offsets
-// stay aligned to the buffer size. The records are plain: callers may look at the
-// fields, but change them only through these functions.
+// released when it is closed, and moves whole buffers: the file is read and
+// written one full buffer at a time (only the last write is shorter, and a
+// piece longer than the buffer goes straight through), so file offsets stay
+// aligned to the buffer size. The records are plain: callers may look at
+// the fields, but change them only through these functions.
 #pragma once
 
 #include <cstddef>
@@ -18,14 +19,9 @@
 // The buffer of each open stream, unless the caller asks for another size.
 constexpr size_t kStreamBufferSize = 64 * 1024;
 
-// Bytes of the input buffer past its capacity that always exist, so that a
-// caller may read a little beyond the bytes StreamBuffered offers. Their value
-// is unspecified (zero at first, later whatever a read left there).
-constexpr size_t kStreamSpareBytes = 4;
-
 struct InputStream {
   PlatformFile* file;
-  uint8_t* buffer;   // capacity + kStreamSpareBytes bytes
+  uint8_t* buffer;   // capacity bytes
   size_t capacity;
   size_t start;      // first buffered byte not yet consumed
   size_t end;        // one past the last buffered byte

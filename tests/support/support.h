@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -55,3 +56,8 @@ struct RunOptions {
 // Runs the grizzen binary with args in directory, without a terminal.
 RunResult RunGrizzen(const std::string& directory, const std::vector<std::string>& args,
                      const RunOptions& options = RunOptions());
+
+// Runs body in this process with files limited to limit bytes, as on a
+// nearly full disk: a write past the limit fails (EFBIG) instead of raising
+// a signal. The limit is lifted again afterwards.
+void WithFileSizeLimit(long limit, const std::function<void()>& body);
