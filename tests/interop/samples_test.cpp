@@ -48,7 +48,9 @@ std::vector<Sample> SamplesWith(Outcome outcome) {
   return found;
 }
 
-std::string SamplePath(const std::string& name) { return std::string(GRIZZEN_SAMPLES_DIR) + "/" + name; }
+std::string SamplePath(const std::string& name) {
+  return std::string(GRIZZEN_SAMPLES_DIR) + "/" + name;
+}
 
 std::string OutputName(const std::string& name) { return name.substr(0, name.size() - 3) + "gzn"; }
 
@@ -111,14 +113,17 @@ bool ParseNetpbm(const std::string& data, Picture* picture) {
   int maxval = 1;
   if (!HeaderNumber(data, &at, &picture->width) || !HeaderNumber(data, &at, &picture->height))
     return false;
-  if (kind != '4' && (!HeaderNumber(data, &at, &maxval) || maxval < 1 || maxval > 255)) return false;
+  if (kind != '4' && (!HeaderNumber(data, &at, &maxval) || maxval < 1 || maxval > 255)) {
+    return false;
+  }
   ++at;  // the single white-space character that ends the header
   size_t w = size_t(picture->width), h = size_t(picture->height);
   size_t rowBytes = kind == '4' ? (w + 7) / 8 : kind == '5' ? w : 3 * w;
   if (data.size() < at + rowBytes * h) return false;
   auto scale = [maxval](unsigned char v) { return uint32_t(v * 255 / maxval); };
   for (size_t y = 0; y < h; ++y) {
-    const unsigned char* row = reinterpret_cast<const unsigned char*>(data.data() + at + y * rowBytes);
+    const unsigned char* row =
+        reinterpret_cast<const unsigned char*>(data.data() + at + y * rowBytes);
     for (size_t x = 0; x < w; ++x) {
       uint32_t rgb;
       if (kind == '4') {
@@ -150,7 +155,9 @@ std::string Base64(const Bytes& bytes) {
     uint32_t group = uint32_t(bytes[i]) << 16;
     if (i + 1 < bytes.size()) group |= uint32_t(bytes[i + 1]) << 8;
     if (i + 2 < bytes.size()) group |= bytes[i + 2];
-    for (size_t k = 0; k < 4; ++k) text += i + k <= bytes.size() ? kDigits[group >> (18 - 6 * k) & 63] : '=';
+    for (size_t k = 0; k < 4; ++k) {
+      text += i + k <= bytes.size() ? kDigits[group >> (18 - 6 * k) & 63] : '=';
+    }
   }
   return text;
 }
@@ -179,15 +186,18 @@ bool DecodeWithChromium(const std::string& path, Picture* picture) {
   WriteBytes(page, Bytes(html.begin(), html.end()));
   std::string dom;
   // A browser that hangs is stopped, and its test fails, after two minutes.
-  std::string command = "timeout 120 " + Chromium() + " --headless --no-sandbox --disable-gpu --virtual-time-budget=10000" +
-                        " --user-data-dir='" + folder + "/chromium-profile' --dump-dom 'file://" +
-                        page + "' 2>/dev/null";
+  std::string command = "timeout 120 " + Chromium() +
+                        " --headless --no-sandbox --disable-gpu --virtual-time-budget=10000" +
+                        " --user-data-dir='" + folder + "/chromium-profile'" +
+                        " --dump-dom 'file://" + page + "' 2>/dev/null";
   if (!Capture(command, &dom)) return false;
   size_t start = dom.find("<pre id=\"out\">");
   if (start == std::string::npos) return false;
   std::string text = dom.substr(start + 14, dom.find("</pre>", start) - start - 14);
   size_t at = 0;
-  if (!HeaderNumber(text, &at, &picture->width) || !HeaderNumber(text, &at, &picture->height)) return false;
+  if (!HeaderNumber(text, &at, &picture->width) || !HeaderNumber(text, &at, &picture->height)) {
+    return false;
+  }
   ++at;
   size_t count = size_t(picture->width) * size_t(picture->height);
   if (text.size() != at + 6 * count) return false;
@@ -253,7 +263,8 @@ TEST_P(DecodedSampleTest, ShowsWhiteForSetBitsAndTheLevelsGreyForClearOnes) {
     ASSERT_EQ(run.status, 0);
     ASSERT_EQ(run.out, name + "\n");
     Picture grey;
-    ASSERT_TRUE(decoder.decode(Path(output), &grey)) << decoder.name << " could not read " << output;
+    ASSERT_TRUE(decoder.decode(Path(output), &grey))
+        << decoder.name << " could not read " << output;
     ASSERT_EQ(grey.width, bits.width);
     ASSERT_EQ(grey.height, bits.height);
     uint32_t clearGrey = (level == 1 ? 0x55 : 0xAA) * 0x010101u;
@@ -277,7 +288,8 @@ INSTANTIATE_TEST_SUITE_P(Samples, DecodedSampleTest,
                          ::testing::Combine(::testing::ValuesIn(SamplesWith(Outcome::kConverted)),
                                             ::testing::ValuesIn(kDecoders)),
                          [](const ::testing::TestParamInfo<std::tuple<Sample, Decoder>>& info) {
-                           return TestName(std::get<0>(info.param).name, std::get<1>(info.param).name);
+                           return TestName(std::get<0>(info.param).name,
+                                           std::get<1>(info.param).name);
                          });
 
 using SamplesTest = TempDirTest;
