@@ -29,12 +29,37 @@ TEST_F(FilesTest, AnOutputThatIsTheInputLeavesTheInputUntouched) {
   }
 }
 
+TEST_F(FilesTest, OnWindowsNamesThatDifferInLetterCaseAreOneFile) {
+  if (!TargetIsWindows()) GTEST_SKIP() << "only Windows file names ignore letter case";
+  // PIC.GZN and Pic.gzn both name pic.gzn, and so do their outputs: the
+  // input is held open, the output refused, the input left as it was. The
+  // output of scan.bmp is the existing SCAN.GZN, which is overwritten in
+  // full (the longer old content does not survive past the new end).
+  Bytes input = Monochrome(8, 1, "A5 00 00 00");
+  WriteBytes(Path("pic.gzn"), input);
+  WriteBytes(Path("scan.bmp"), input);
+  WriteBytes(Path("SCAN.GZN"), Bytes(100, 0xEE));
+  RunResult run = RunGrizzen(dir_, {"PIC.GZN", "Pic.gzn", "scan.bmp"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, "PIC.GZN\nPic.gzn\nscan.bmp\n");
+  EXPECT_EQ(ReadBytes(Path("pic.gzn")), input);
+  Bytes output = ReadBytes(Path("SCAN.GZN"));
+  ASSERT_EQ(output.size(), 74u);
+  EXPECT_EQ(ToHex(Bytes(output.begin() + 70, output.end())), "DD 77 55 55");
+  EXPECT_EQ(Tree(), (std::vector<std::string>{"SCAN.GZN", "pic.gzn", "scan.bmp"}));
+}
+
 TEST_F(FilesTest, NonRegularFilesAreRefusedWithoutBlocking) {
   ASSERT_EQ(mkfifo(Path("f.bmp").c_str(), 0644), 0);
   ASSERT_EQ(mkdir(Path("d.bmp").c_str(), 0755), 0);
-  RunResult run = RunGrizzen(dir_, {"f.bmp", "d.bmp", "/dev/null"});
+  std::vector<std::string> args = {"f.bmp", "d.bmp", "/dev/null"};
+  // Windows devices, by their reserved names: none is a file on disk.
+  if (TargetIsWindows()) args.insert(args.end(), {"NUL", "CON", "nul.bmp", "COM1"});
+  RunResult run = RunGrizzen(dir_, args);
   EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.out, "f.bmp\nd.bmp\n/dev/null\n");
+  std::string lines;
+  for (const std::string& arg : args) lines += arg + "\n";
+  EXPECT_EQ(run.out, lines);
   EXPECT_EQ(Tree(), (std::vector<std::string>{"d.bmp/", "f.bmp"}));
 }
 
