@@ -63,6 +63,21 @@ TEST_F(FilesTest, NonRegularFilesAreRefusedWithoutBlocking) {
   EXPECT_EQ(Tree(), (std::vector<std::string>{"d.bmp/", "f.bmp"}));
 }
 
+TEST_F(FilesTest, AnInputThatEndsEarlyIsStillConvertedInFull) {
+  // The system's read at end of file succeeds with what is left, or nothing:
+  // every claimed row is written, a missing one repeating the last row read.
+  WriteBytes(Path("rows.bmp"), Monochrome(8, 3, "A5 00 00 00 0F 00 00 00"));
+  WriteBytes(Path("cut.bmp"), Monochrome(8, 2, "A5 00"));
+  RunResult run = RunGrizzen(dir_, {"rows.bmp", "cut.bmp"});
+  EXPECT_EQ(run.out, "rows.bmp\ncut.bmp\n");
+  Bytes rows = ReadBytes(Path("rows.gzn"));
+  Bytes cut = ReadBytes(Path("cut.gzn"));
+  ASSERT_EQ(rows.size(), 82u);
+  ASSERT_EQ(cut.size(), 78u);
+  EXPECT_EQ(ToHex(Bytes(rows.begin() + 70, rows.end())), "DD 77 55 55 55 FF 55 55 55 FF 55 55");
+  EXPECT_EQ(ToHex(Bytes(cut.begin() + 70, cut.end())), "DD 77 55 55 DD 77 55 55");
+}
+
 TEST_F(FilesTest, AnOutputThatCannotBeWrittenInFullIsRemoved) {
   // Files may grow to 4096 bytes only, as on a nearly full disk: the large
   // conversion fails part-way and leaves nothing, the small one after it
