@@ -35,9 +35,10 @@ windows:
 	$(CMAKE) --build $(WIN64_BUILD) -j $(JOBS)
 	tests/windows/check-exe.sh $(WIN64_BUILD)/grizzen.exe pei-x86-64 x86_64-w64-mingw32-objdump
 
-# The end-to-end tests, run against the 64-bit exe under Wine.
+# The tests that run the binary, run against the 64-bit exe under Wine.
 test-windows: build windows
-	tests/windows/run-e2e.sh $(BUILD)/tests/grizzen_e2e_tests $(WIN64_BUILD)/grizzen.exe
+	tests/windows/run-e2e.sh $(WIN64_BUILD)/grizzen.exe \
+	  $(BUILD)/tests/grizzen_e2e_tests $(BUILD)/tests/grizzen_interop_tests
 
 clean:
 	rm -rf $(BUILD) $(WIN32_BUILD) $(WIN64_BUILD)
