@@ -13,6 +13,13 @@ namespace {
 
 using FilesTest = TempDirTest;
 
+// What a run prints for these file arguments: each one on its own line.
+std::string PathLines(const std::vector<std::string>& args) {
+  std::string lines;
+  for (const std::string& arg : args) lines += arg + "\n";
+  return lines;
+}
+
 TEST_F(FilesTest, AnOutputThatIsTheInputLeavesTheInputUntouched) {
   Bytes input = Monochrome(8, 1, "A5 00 00 00");
   WriteBytes(Path("pic.gzn"), input);   // named directly: the output is the input
@@ -49,6 +56,22 @@ TEST_F(FilesTest, OnWindowsNamesThatDifferInLetterCaseAreOneFile) {
   EXPECT_EQ(Tree(), (std::vector<std::string>{"SCAN.GZN", "pic.gzn", "scan.bmp"}));
 }
 
+TEST_F(FilesTest, ANameTooShortForTheSuffixIsRefused) {
+  // The three replaced characters would reach into the folder part: "sub/ab"
+  // would give "sugzn". On Windows a drive's colon ends the folder part too:
+  // "Z:ab" (ab in the current folder of drive Z:, which is where Wine puts
+  // the Linux root) would give "Zgzn".
+  ASSERT_EQ(mkdir(Path("sub").c_str(), 0755), 0);
+  Bytes input = Monochrome(8, 1, "A5 00 00 00");
+  WriteBytes(Path("ab"), input);
+  WriteBytes(Path("sub/ab"), input);
+  std::vector<std::string> args = {"ab", "sub/ab"};
+  if (TargetIsWindows()) args.push_back("Z:ab");
+  RunResult run = RunGrizzen(dir_, args);
+  EXPECT_EQ(run.out, PathLines(args));
+  EXPECT_EQ(Tree(), (std::vector<std::string>{"ab", "sub/", "sub/ab"}));
+}
+
 TEST_F(FilesTest, NonRegularFilesAreRefusedWithoutBlocking) {
   ASSERT_EQ(mkfifo(Path("f.bmp").c_str(), 0644), 0);
   ASSERT_EQ(mkdir(Path("d.bmp").c_str(), 0755), 0);
@@ -57,9 +80,7 @@ TEST_F(FilesTest, NonRegularFilesAreRefusedWithoutBlocking) {
   if (TargetIsWindows()) args.insert(args.end(), {"NUL", "CON", "nul.bmp", "COM1"});
   RunResult run = RunGrizzen(dir_, args);
   EXPECT_EQ(run.status, 0);
-  std::string lines;
-  for (const std::string& arg : args) lines += arg + "\n";
-  EXPECT_EQ(run.out, lines);
+  EXPECT_EQ(run.out, PathLines(args));
   EXPECT_EQ(Tree(), (std::vector<std::string>{"d.bmp/", "f.bmp"}));
 }
 
