@@ -3,7 +3,7 @@ BUILD ?= build
 CMAKE ?= cmake
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all build demo test bench clean
+.PHONY: all build demo test bench clean windows test-windows
 
 all: build
 
@@ -27,5 +27,23 @@ test: build
 bench:
 	bench/run --build $(BUILD)/bench
 
+# Cross-builds grizzen.exe for 32-bit Windows (the tool's own target) and for
+# 64-bit Windows (the one the tests run under Wine) with mingw-w64.
+WIN32_BUILD ?= build-win32
+WIN64_BUILD ?= build-win64
+
+windows:
+	$(CMAKE) -S . -B $(WIN32_BUILD) -DCMAKE_BUILD_TYPE=Release --no-warn-unused-cli -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
+	$(CMAKE) --build $(WIN32_BUILD) -j $(JOBS)
+	tests/windows/check-exe.sh $(WIN32_BUILD)/grizzen.exe pei-i386 i686-w64-mingw32-objdump
+	$(CMAKE) -S . -B $(WIN64_BUILD) -DCMAKE_BUILD_TYPE=Release --no-warn-unused-cli -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake
+	$(CMAKE) --build $(WIN64_BUILD) -j $(JOBS)
+	tests/windows/check-exe.sh $(WIN64_BUILD)/grizzen.exe pei-x86-64 x86_64-w64-mingw32-objdump
+
+# The tests that run the binary, run against the 64-bit exe under Wine.
+test-windows: build windows
+	tests/windows/run-e2e.sh $(WIN64_BUILD)/grizzen.exe \
+	  $(BUILD)/tests/grizzen_e2e_tests $(BUILD)/tests/grizzen_interop_tests
+
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(WIN32_BUILD) $(WIN64_BUILD)

@@ -24,6 +24,13 @@ std::vector<std::string> SortedLines(const std::string& text) {
   return lines;
 }
 
+// The path lines the binary prints for these paths, sorted.
+std::vector<std::string> SortedNative(std::vector<std::string> paths) {
+  for (std::string& path : paths) path = NativePath(path);
+  std::sort(paths.begin(), paths.end());
+  return paths;
+}
+
 class ScanTest : public TempDirTest {
  protected:
   void Folder(const std::string& name) { ASSERT_EQ(mkdir(Path(name).c_str(), 0755), 0); }
@@ -47,13 +54,12 @@ TEST_F(ScanTest, ConvertsEveryBmpFileOfTheTreeDepthFirst) {
     RunResult run = RunGrizzen(dir_, {level});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.err, "");
-    EXPECT_EQ(SortedLines(run.out),
-              (std::vector<std::string>{"./.bmp", "./a.bmp", "./sub/b.bmp", "./sub/deeper/e.bmp",
-                                        "./x.bmp/f.bmp"}));
+    EXPECT_EQ(SortedLines(run.out), SortedNative({"./.bmp", "./a.bmp", "./sub/b.bmp",
+                                                  "./sub/deeper/e.bmp", "./x.bmp/f.bmp"}));
     // Depth first: a folder's whole subtree is printed where the folder is met.
     std::vector<std::string> lines = Lines(run.out);
-    auto b = std::find(lines.begin(), lines.end(), "./sub/b.bmp");
-    auto e = std::find(lines.begin(), lines.end(), "./sub/deeper/e.bmp");
+    auto b = std::find(lines.begin(), lines.end(), NativePath("./sub/b.bmp"));
+    auto e = std::find(lines.begin(), lines.end(), NativePath("./sub/deeper/e.bmp"));
     ASSERT_TRUE(b != lines.end() && e != lines.end());
     EXPECT_EQ(std::abs(int(b - e)), 1) << run.out;
   }
@@ -82,7 +88,7 @@ TEST_F(ScanTest, LinksToFoldersAreNotFollowedAndOddEntriesDoNotStopTheRun) {
   ASSERT_EQ(mkfifo(Path("f.bmp").c_str(), 0644), 0);         // must not block the run
   RunResult run = RunGrizzen(dir_, {});
   EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(SortedLines(run.out), (std::vector<std::string>{"./alias.bmp", "./f.bmp", "./sub/b.bmp"}));
+  EXPECT_EQ(SortedLines(run.out), SortedNative({"./alias.bmp", "./f.bmp", "./sub/b.bmp"}));
   EXPECT_TRUE(Exists(Path("alias.gzn")));
   EXPECT_TRUE(Exists(Path("sub/b.gzn")));
   EXPECT_FALSE(Exists(Path("f.gzn")));
@@ -103,7 +109,7 @@ TEST_F(ScanTest, PathsTooLongForAPathBufferArePassedOverSilently) {
   Bitmap(deep + "/yyy/c.bmp");
   RunResult run = RunGrizzen(dir_, {});
   EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.out, "./" + folder + "/a.bmp\n");
+  EXPECT_EQ(run.out, NativePath("./" + folder + "/a.bmp\n"));
   EXPECT_TRUE(Exists(Path(folder + "/a.gzn")));
   EXPECT_FALSE(Exists(Path(folder + "/ab.gzn")));
 }
@@ -113,8 +119,8 @@ TEST_F(ScanTest, ARunOverItsOwnOutputsConvertsTheSameFilesAgain) {
   RunResult first = RunGrizzen(dir_, {});
   WriteBytes(Path("a.gzn"), Hex("00"));
   RunResult second = RunGrizzen(dir_, {});
-  EXPECT_EQ(first.out, "./a.bmp\n");
-  EXPECT_EQ(second.out, "./a.bmp\n");
+  EXPECT_EQ(first.out, NativePath("./a.bmp\n"));
+  EXPECT_EQ(second.out, NativePath("./a.bmp\n"));
   EXPECT_EQ(ReadBytes(Path("a.gzn")).size(), 74u);
 }
 

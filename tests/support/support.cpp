@@ -133,7 +133,37 @@ std::string ReadAll(int fd) {
   return text;
 }
 
+std::string ChosenBinary() {
+  const char* chosen = std::getenv("GRIZZEN_BINARY");
+  return chosen != nullptr && *chosen != '\0' ? chosen : GRIZZEN_BUILT_BINARY;
+}
+
+// A Windows program writes its standard output in text mode: every newline
+// goes out as CR LF. Fails the test on a bare newline or a stray CR, and
+// gives the text with plain newlines.
+std::string FromWindowsLines(const std::string& text) {
+  std::string lines;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+    if (text[i] == '\r' || (text[i] == '\n' && (i == 0 || text[i - 1] != '\r'))) {
+      ADD_FAILURE() << "standard output is not CR LF text at byte " << i << ": " << text;
+    }
+    lines += text[i];
+  }
+  return lines;
+}
+
 }  // namespace
+
+bool TargetIsWindows() {
+  std::string binary = ChosenBinary();
+  return binary.size() >= 4 && binary.compare(binary.size() - 4, 4, ".exe") == 0;
+}
+
+std::string NativePath(std::string path) {
+  if (TargetIsWindows()) std::replace(path.begin(), path.end(), '/', '\\');
+  return path;
+}
 
 RunResult RunGrizzen(const std::string& directory, const std::vector<std::string>& args,
                      const RunOptions& options) {
@@ -141,9 +171,11 @@ RunResult RunGrizzen(const std::string& directory, const std::vector<std::string
   int outPipe[2];
   int errPipe[2];
   if (pipe(outPipe) != 0 || pipe(errPipe) != 0) return result;
-  const char* chosen = std::getenv("GRIZZEN_BINARY");
-  std::string binary = chosen != nullptr && *chosen != '\0' ? chosen : GRIZZEN_BUILT_BINARY;
+  std::string binary = ChosenBinary();
+  const char* wrapperSetting = std::getenv("GRIZZEN_WRAPPER");
+  std::string wrapper = wrapperSetting != nullptr ? wrapperSetting : "";
   std::vector<char*> argv;
+  if (!wrapper.empty()) argv.push_back(wrapper.data());
   argv.push_back(binary.data());
   std::vector<std::string> copies = args;
   for (std::string& arg : copies) argv.push_back(arg.data());
@@ -164,7 +196,7 @@ RunResult RunGrizzen(const std::string& directory, const std::vector<std::string
       setrlimit(RLIMIT_FSIZE, &limit);
     }
     if (chdir(directory.c_str()) != 0) _exit(127);
-    execv(binary.c_str(), argv.data());
+    execv(argv[0], argv.data());
     _exit(127);
   }
   close(outPipe[1]);
@@ -178,6 +210,7 @@ RunResult RunGrizzen(const std::string& directory, const std::vector<std::string
   int status = 0;
   waitpid(pid, &status, 0);
   result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  if (TargetIsWindows()) result.out = FromWindowsLines(result.out);
   return result;
 }
 

@@ -54,6 +54,10 @@ struct RunOptions {
 };
 
 // Runs the grizzen binary with args in directory, without a terminal.
+// GRIZZEN_BINARY in the environment names another binary, and
+// GRIZZEN_WRAPPER a program that runs it (a Windows exe under Wine). A
+// Windows binary must end every line of standard output with CR LF; out
+// holds it with plain newlines.
 RunResult RunGrizzen(const std::string& directory, const std::vector<std::string>& args,
                      const RunOptions& options = RunOptions());
 
@@ -61,3 +65,10 @@ RunResult RunGrizzen(const std::string& directory, const std::vector<std::string
 // nearly full disk: a write past the limit fails (EFBIG) instead of raising
 // a signal. The limit is lifted again afterwards.
 void WithFileSizeLimit(long limit, const std::function<void()>& body);
+
+// Whether the binary under test is a Windows program (its name ends in
+// ".exe"): its paths use the backslash and its file names ignore case.
+bool TargetIsWindows();
+
+// path as the binary under test prints it: '/' becomes '\' on Windows.
+std::string NativePath(std::string path);
