@@ -3,7 +3,7 @@ BUILD ?= build
 CMAKE ?= cmake
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all build demo test clean windows test-windows
+.PHONY: all build demo test bench clean windows test-windows
 
 all: build
 
@@ -21,6 +21,11 @@ demo: build
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# Builds the release binary in $(BUILD)/bench and measures it against plain
+# copies of the same bytes; inputs go to a temporary folder, removed after.
+bench:
+	bench/run --build $(BUILD)/bench
 
 # Cross-builds grizzen.exe for 32-bit Windows (the tool's own target) and for
 # 64-bit Windows (the one the tests run under Wine) with mingw-w64.

@@ -6,6 +6,7 @@
 
 #include "convert/convert.h"
 #include "platform/platform.h"
+#include "platform/stream.h"
 
 namespace {
 
@@ -50,13 +51,13 @@ bool CheckHeaders(const BitmapFileHeader& file, const BitmapInfoHeader& info, Ge
 // Moves the input to where its pixel rows begin: the header's offset when it
 // lies past the palette, otherwise right after the palette (rows never begin
 // inside the headers). Stops early at end of file. False on a read error.
-bool SkipToPixels(PlatformFile* input, uint32_t offBits) {
+bool SkipToPixels(InputStream* input, uint32_t offBits) {
   uint64_t remaining = (offBits > kInputPixelOffset ? offBits : kInputPixelOffset) - kHeadersSize;
   uint8_t scratch[512];
   while (remaining > 0) {
     size_t want = remaining < sizeof scratch ? size_t(remaining) : sizeof scratch;
     size_t delivered = 0;
-    if (!PlatformRead(input, scratch, want, &delivered)) return false;
+    if (!StreamRead(input, scratch, want, &delivered)) return false;
     if (delivered == 0) break;
     remaining -= delivered;
   }
@@ -79,19 +80,83 @@ void BuildOutputPrefix(BitmapFileHeader file, BitmapInfoHeader info, const Geome
   std::memcpy(prefix + kHeadersSize, GreyRamp, sizeof GreyRamp);
 }
 
-// Reads, expands and writes every row. A short read at end of file is not an
-// error: the input row keeps what it held, so a truncated file still yields
-// all its rows. False on a read error or a failed write.
-bool ConvertRows(PlatformFile* input, PlatformFile* output, const Geometry& g, uint8_t* inputRow,
+// Every row of a file that has ended is the same: the input row keeps what
+// it last held. Writes its expansion once for each row left, doubling the
+// copies in the output buffer rather than copying them one by one.
+bool RepeatLastRow(OutputStream* output, const Geometry& g, const uint8_t* inputRow,
+                   uint8_t* outputRow, int32_t rowsLeft) {
+  ExpandRow(inputRow, outputRow, g.width, BackgroundLevel);
+  size_t stride = g.outputStride;
+  while (rowsLeft > 0) {
+    uint8_t* space = nullptr;
+    size_t free = 0;
+    if (!StreamFree(output, &space, &free)) return false;
+    size_t rows = free / stride < size_t(rowsLeft) ? free / stride : size_t(rowsLeft);
+    if (rows == 0) {
+      // The row does not fit what is left of the buffer: it is split.
+      if (!StreamWrite(output, outputRow, stride)) return false;
+      --rowsLeft;
+      continue;
+    }
+    std::memcpy(space, outputRow, stride);
+    for (size_t done = 1; done < rows;) {
+      size_t more = done < rows - done ? done : rows - done;
+      std::memcpy(space + done * stride, space, more * stride);
+      done += more;
+    }
+    StreamCommit(output, rows * stride);
+    rowsLeft -= int32_t(rows);
+  }
+  return true;
+}
+
+// Reads, expands and writes every row. The rows that lie whole in the input
+// buffer and fit the free output buffer are expanded there, as many at once
+// as both hold, with no copy and no call per row. A row that crosses the end
+// of either buffer (or is longer than it) goes through the row buffers:
+// read into inputRow, expanded into outputRow, written from there, so that
+// both streams always move whole buffers.
+//
+// The result is the same as reading every row into inputRow: before a row
+// is read there, inputRow takes the row before it. So when the file ends
+// inside a row, the bytes it no longer delivers keep the previous row's, and
+// once it has ended every row left is that same row. A short read at end of
+// file is not an error. False on a read error or a failed write.
+bool ConvertRows(InputStream* input, OutputStream* output, const Geometry& g, uint8_t* inputRow,
                  uint8_t* outputRow) {
   // Rows of width 0 hold no bytes: there is nothing to read or write, however
   // many the header claims.
   if (g.outputStride == 0) return true;
-  for (int32_t row = 0; row < g.height; ++row) {
+  size_t inStride = g.inputStride;
+  size_t outStride = g.outputStride;
+  const uint8_t* previous = nullptr;  // the last row, when it lies in the input buffer
+  int32_t row = 0;
+  while (row < g.height) {
+    const uint8_t* data = nullptr;
+    size_t available = 0;
+    uint8_t* space = nullptr;
+    size_t free = 0;
+    StreamBuffered(input, &data, &available);
+    if (!StreamFree(output, &space, &free)) return false;
+    size_t rows = free / outStride;
+    if (available / inStride < rows) rows = available / inStride;
+    if (size_t(g.height - row) < rows) rows = size_t(g.height - row);
+    if (rows > 0) {
+      ExpandRows(data, inStride, space, outStride, rows, g.width, BackgroundLevel);
+      StreamConsume(input, rows * inStride);
+      StreamCommit(output, rows * outStride);
+      previous = data + (rows - 1) * inStride;
+      row += int32_t(rows);
+      continue;
+    }
+    if (previous != nullptr) std::memcpy(inputRow, previous, inStride);
+    previous = nullptr;
     size_t delivered = 0;
-    if (!PlatformRead(input, inputRow, g.inputStride, &delivered)) return false;
+    if (!StreamRead(input, inputRow, inStride, &delivered)) return false;
+    if (delivered < inStride) return RepeatLastRow(output, g, inputRow, outputRow, g.height - row);
     ExpandRow(inputRow, outputRow, g.width, BackgroundLevel);
-    if (!PlatformWrite(output, outputRow, g.outputStride)) return false;
+    if (!StreamWrite(output, outputRow, outStride)) return false;
+    ++row;
   }
   return true;
 }
@@ -117,11 +182,11 @@ namespace {
 
 // Reads and checks the headers and moves to the pixel rows. False, with
 // nothing created, for every input that is refused.
-bool ReadHeaders(PlatformFile* input, BitmapFileHeader* fileHeader, BitmapInfoHeader* infoHeader,
+bool ReadHeaders(InputStream* input, BitmapFileHeader* fileHeader, BitmapInfoHeader* infoHeader,
                  Geometry* geometry) {
   uint8_t headers[kHeadersSize];
   size_t delivered = 0;
-  if (!PlatformRead(input, headers, sizeof headers, &delivered)) return false;
+  if (!StreamRead(input, headers, sizeof headers, &delivered)) return false;
   if (delivered != sizeof headers) return false;  // too short to be a bitmap
   *fileHeader = DecodeFileHeader(headers);
   *infoHeader = DecodeInfoHeader(headers + kFileHeaderSize);
@@ -131,18 +196,19 @@ bool ReadHeaders(PlatformFile* input, BitmapFileHeader* fileHeader, BitmapInfoHe
 
 // Creates the output and writes it in full. Returns 1 on success; otherwise
 // removes whatever was created and returns 0.
-int WriteOutput(PlatformFile* input, const char* outputPath, const BitmapFileHeader& fileHeader,
+int WriteOutput(InputStream* input, const char* outputPath, const BitmapFileHeader& fileHeader,
                 const BitmapInfoHeader& infoHeader, const Geometry& geometry, uint8_t* inputRow,
                 uint8_t* outputRow) {
-  PlatformFile* output = PlatformCreateForWriting(outputPath);
-  if (output == nullptr) return 0;
+  OutputStream output;
+  if (!StreamCreateOutput(&output, outputPath)) return 0;
   uint8_t prefix[kOutputPixelOffset];
   BuildOutputPrefix(fileHeader, infoHeader, geometry, prefix);
-  bool written = PlatformWrite(output, prefix, sizeof prefix) &&
-                 ConvertRows(input, output, geometry, inputRow, outputRow);
-  // A failed close means the data did not all reach the file: like a failed
-  // write, the output is removed rather than left looking like a good one.
-  bool closed = PlatformClose(output);
+  bool written = StreamWrite(&output, prefix, sizeof prefix) &&
+                 ConvertRows(input, &output, geometry, inputRow, outputRow);
+  // A failed close (the last buffered bytes not written, or not stored)
+  // means the data did not all reach the file: like a failed write, the
+  // output is removed rather than left looking like a good one.
+  bool closed = StreamCloseOutput(&output);
   if (written && closed) return 1;
   PlatformRemove(outputPath);
   return 0;
@@ -156,14 +222,14 @@ int ConvertFile(const char* path) {
   PathBuffer outputPath;
   if (!OutputName(path, &outputPath)) return 0;
 
-  PlatformFile* input = PlatformOpenForReading(path);
-  if (input == nullptr) return 0;
+  InputStream input;
+  if (!StreamOpenInput(&input, path)) return 0;
 
   int result = 0;
   BitmapFileHeader fileHeader;
   BitmapInfoHeader infoHeader;
   Geometry geometry;
-  if (ReadHeaders(input, &fileHeader, &infoHeader, &geometry)) {
+  if (ReadHeaders(&input, &fileHeader, &infoHeader, &geometry)) {
     // Both rows carry four spare bytes: the expansion reads one byte past a
     // row whose width is a multiple of 32 and writes two past one whose
     // width is a multiple of 16. Zero-filled, so bytes a truncated file never
@@ -172,12 +238,12 @@ int ConvertFile(const char* path) {
     auto* inputRow = static_cast<uint8_t*>(std::calloc(size_t(geometry.inputStride) + 4, 1));
     auto* outputRow = static_cast<uint8_t*>(std::calloc(size_t(geometry.outputStride) + 4, 1));
     if (inputRow != nullptr && outputRow != nullptr) {
-      result = WriteOutput(input, outputPath.text, fileHeader, infoHeader, geometry, inputRow,
+      result = WriteOutput(&input, outputPath.text, fileHeader, infoHeader, geometry, inputRow,
                            outputRow);
     }
     std::free(inputRow);
     std::free(outputRow);
   }
-  PlatformClose(input);
+  StreamCloseInput(&input);
   return result;
 }

@@ -62,6 +62,13 @@ uint32_t RowStride(int32_t bits);
 // when clear. Writes nothing else of the output row.
 void ExpandRow(const uint8_t* input, uint8_t* output, int32_t width, int level);
 
+// Expands rows laid out one after another, inputStride and outputStride
+// bytes apart; outputStride must be RowStride(2 * width). Each output row
+// gets exactly the outputStride bytes that ExpandRow into a zero-filled row
+// buffer would give it; nothing past the last row is written.
+void ExpandRows(const uint8_t* input, size_t inputStride, uint8_t* output, size_t outputStride,
+                size_t rows, int32_t width, int level);
+
 // Derives the output path: the input path with its last three characters
 // replaced by "gzn". Returns false when the file name (after the last
 // separator) is shorter than three characters, or the path does not fit.

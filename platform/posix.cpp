@@ -80,7 +80,10 @@ PlatformFile* PlatformCreateForWriting(const char* path) {
     fd = open(path, O_WRONLY | kOpenFlags);
   }
   if (fd == -1) return nullptr;
-  if (!ClaimRegularFile(fd) || ftruncate(fd, 0) != 0) {
+  // A file this call created is empty already. Emptying it anyway would cost
+  // at close: some file systems take a truncation to zero as the sign of a
+  // file being replaced and write all its data out before close returns.
+  if (!ClaimRegularFile(fd) || (!created && ftruncate(fd, 0) != 0)) {
     if (created) unlink(path);
     close(fd);
     return nullptr;

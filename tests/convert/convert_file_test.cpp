@@ -16,6 +16,51 @@ Bytes Truncated(const Bytes& bytes, size_t length) {
   return Bytes(bytes.begin(), bytes.begin() + length);
 }
 
+// Bytes that look random and repeat only after a long while, so that every
+// byte value turns up and no row equals its neighbour.
+Bytes Scrambled(size_t length) {
+  Bytes bytes(length);
+  uint32_t state = 12345;
+  for (uint8_t& byte : bytes) {
+    state = state * 1103515245u + 12345u;
+    byte = uint8_t(state >> 16);
+  }
+  return bytes;
+}
+
+// The conversion's rows worked out pixel by pixel from an ordinary 1-bit
+// input of any length: each row is read into a buffer that keeps what the
+// previous row left where the file ends early (zero before the first), and
+// the pixels of its first width/8 + 1 bytes go into a zeroed output row as
+// far as the row reaches.
+Bytes ExpectedRows(const Bytes& input, int32_t width, int32_t height, int level) {
+  size_t inStride = (size_t(width) + 31) / 32 * 4;
+  size_t outStride = (2 * size_t(width) + 31) / 32 * 4;
+  Bytes row(inStride + 1, 0);
+  Bytes rows;
+  size_t at = 62;
+  for (int32_t r = 0; r < height; ++r) {
+    for (size_t i = 0; i < inStride && at < input.size(); ++i) row[i] = input[at++];
+    Bytes out(outStride, 0);
+    for (size_t pixel = 0; pixel < (size_t(width) / 8 + 1) * 8; ++pixel) {
+      int value = (row[pixel / 8] >> (7 - pixel % 8)) & 1 ? 3 : level;
+      if (pixel / 4 < outStride) out[pixel / 4] |= uint8_t(value << (6 - 2 * (pixel % 4)));
+    }
+    rows.insert(rows.end(), out.begin(), out.end());
+  }
+  return rows;
+}
+
+// Where two byte strings first differ, or -1 when they are equal; a short
+// message for outputs too long to print.
+long FirstDifference(const Bytes& a, const Bytes& b) {
+  size_t length = a.size() < b.size() ? a.size() : b.size();
+  for (size_t i = 0; i < length; ++i) {
+    if (a[i] != b[i]) return long(i);
+  }
+  return a.size() == b.size() ? -1 : long(length);
+}
+
 class ConvertFileTest : public TempDirTest {
  protected:
   // Converts in.bmp at the given level and checks the one line printed.
@@ -110,6 +155,52 @@ TEST_F(ConvertFileTest, WritesEveryClaimedRowOfATruncatedFile) {
     ASSERT_EQ(Convert(c.input, 1), 1) << c.what;
     EXPECT_EQ(OutputRows(), c.expected) << c.what;
   }
+}
+
+TEST_F(ConvertFileTest, RowsAcrossTheEndsOfTheIOBuffersComeOutAsFromOneRowAtATime) {
+  // Inputs a few times the 64 KiB read buffer, with outputs larger still,
+  // whole and cut at places around the buffer ends, so that rows cross the
+  // end of a buffer and the file ends inside a row read in pieces. The last
+  // case has rows longer than the buffers themselves.
+  struct Case {
+    int32_t width;
+    int32_t height;
+    int level;
+  } cases[] = {
+      {8, 50000, 1}, {7, 40000, 2}, {17, 30000, 1}, {32, 40000, 2},
+      {100, 12000, 1}, {4000, 300, 2}, {600000, 3, 1},
+  };
+  for (const Case& c : cases) {
+    size_t inStride = (size_t(c.width) + 31) / 32 * 4;
+    Bytes whole = MonochromePrefix(c.width, c.height);
+    Bytes rows = Scrambled(inStride * size_t(c.height));
+    whole.insert(whole.end(), rows.begin(), rows.end());
+    for (size_t cut : {whole.size(), size_t(65536), size_t(65537), size_t(2 * 65536 + 3),
+                       62 + inStride + inStride / 2, whole.size() - 1}) {
+      Bytes input = Truncated(whole, cut < whole.size() ? cut : whole.size());
+      ASSERT_EQ(Convert(input, c.level), 1);
+      Bytes out = Output();
+      ASSERT_GE(out.size(), 70u);
+      EXPECT_EQ(FirstDifference(Bytes(out.begin() + 70, out.end()),
+                                ExpectedRows(input, c.width, c.height, c.level)),
+                -1)
+          << "width " << c.width << " cut at " << cut;
+    }
+  }
+}
+
+TEST_F(ConvertFileTest, AnOutputThatFailsOnlyWhenClosedIsRemoved) {
+  // The whole output fits the write buffer, so it first reaches the file
+  // when the file is closed, and fails there.
+  Bytes input = Monochrome(8, 2, "A5 00 00 00 0F 00 00 00");
+  WriteBytes(Path("in.bmp"), input);
+  int result = -1;
+  testing::internal::CaptureStdout();
+  WithFileSizeLimit(50, [&] { result = ConvertFile(Path("in.bmp").c_str()); });
+  testing::internal::GetCapturedStdout();
+  EXPECT_EQ(result, 0);
+  EXPECT_FALSE(Exists(Path("in.gzn")));
+  EXPECT_EQ(ReadBytes(Path("in.bmp")), input);
 }
 
 TEST_F(ConvertFileTest, WritesOnlyThePrefixWhenThereAreNoRows) {

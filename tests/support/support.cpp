@@ -213,3 +213,14 @@ RunResult RunGrizzen(const std::string& directory, const std::vector<std::string
   if (TargetIsWindows()) result.out = FromWindowsLines(result.out);
   return result;
 }
+
+void WithFileSizeLimit(long limit, const std::function<void()>& body) {
+  struct rlimit saved;
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  auto oldHandler = signal(SIGXFSZ, SIG_IGN);
+  struct rlimit small = {rlim_t(limit), saved.rlim_max};
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  body();
+  setrlimit(RLIMIT_FSIZE, &saved);
+  signal(SIGXFSZ, oldHandler);
+}

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -59,6 +60,11 @@ struct RunOptions {
 // holds it with plain newlines.
 RunResult RunGrizzen(const std::string& directory, const std::vector<std::string>& args,
                      const RunOptions& options = RunOptions());
+
+// Runs body in this process with files limited to limit bytes, as on a
+// nearly full disk: a write past the limit fails (EFBIG) instead of raising
+// a signal. The limit is lifted again afterwards.
+void WithFileSizeLimit(long limit, const std::function<void()>& body);
 
 // Whether the binary under test is a Windows program (its name ends in
 // ".exe"): its paths use the backslash and its file names ignore case.
