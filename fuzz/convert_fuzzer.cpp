@@ -44,12 +44,12 @@ int64_t gMaxRowBytes = 0;
 constexpr char kInputPath[] = "in.bmp";
 constexpr char kOutputPath[] = "in.gzn";
 
-#define CHECK(condition)                                                        \
-  do {                                                                          \
-    if (!(condition)) {                                                         \
+#define CHECK(condition)                                                                 \
+  do {                                                                                   \
+    if (!(condition)) {                                                                  \
       std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition); \
-      std::abort();                                                             \
-    }                                                                           \
+      std::abort();                                                                      \
+    }                                                                                    \
   } while (0)
 
 uint32_t Le16(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8; }
@@ -117,7 +117,8 @@ std::vector<uint8_t> ExpectedOutput(const uint8_t* data, size_t size, const Expe
   StoreLe32(&out, 34, 0);
   StoreLe32(&out, 46, 4);
   StoreLe32(&out, 50, 0);
-  const uint8_t ramp[16] = {0, 0, 0, 0, 0x55, 0x55, 0x55, 0, 0xAA, 0xAA, 0xAA, 0, 0xFF, 0xFF, 0xFF, 0};
+  const uint8_t ramp[16] = {0,    0,    0,    0, 0x55, 0x55, 0x55, 0,
+                            0xAA, 0xAA, 0xAA, 0, 0xFF, 0xFF, 0xFF, 0};
   out.insert(out.end(), ramp, ramp + 16);
 
   // Rows of no bytes, or no rows at all: the prefix is the whole output.
