@@ -5,8 +5,8 @@
 // format, whether the file must be converted and what the output must hold,
 // and treats any difference as a crash:
 // - a refused file creates nothing;
-// - a conversion hit by a read error or a full disk returns 0 and leaves no
-//   output;
+// - a conversion hit by a read error, a full disk or a failed close returns
+//   0 and leaves no output;
 // - otherwise the result is 1 and the output is exactly the rewritten
 //   headers, the grey palette and every row, 70 + stride * max(height, 0)
 //   bytes;
@@ -16,9 +16,9 @@
 // takes its faults from the input's last byte: with bit 3 set, read call
 // number (bits 0-2) reports an error; with bit 4 set, the disk holds only
 // 64 + 8 * (bits 5-7) bytes, so the prefix or the first rows cannot be
-// written. Every run's disk holds at most kDiskSize bytes: a valid header
-// may legally ask for 2 GiB of output, which a fuzzer cannot afford to
-// write.
+// written; with bit 0 of the byte before it set, closing the output fails.
+// Every run's disk holds at most kDiskSize bytes: a valid header may legally
+// ask for 2 GiB of output, which a fuzzer cannot afford to write.
 //
 // A legal row may also be 256 MiB wide, and the conversion expands a whole
 // row before its write can fail. Where GRIZZEN_FUZZ_MAX_ROW_BYTES is set,
@@ -152,8 +152,9 @@ std::vector<uint8_t> ExpectedOutput(const uint8_t* data, size_t size, const Expe
 }
 
 void ConvertAndCheck(const uint8_t* data, size_t size, int level, size_t faultingRead,
-                     size_t writeCap) {
+                     size_t writeCap, bool failOutputClose) {
   ResetMemoryDisk(kInputPath, data, size, faultingRead, writeCap);
+  gMemoryDisk.failOutputClose = failOutputClose;
   BackgroundLevel = level;
   int result = ConvertFile(kInputPath);
   const MemoryDisk& disk = gMemoryDisk;
@@ -169,7 +170,7 @@ void ConvertAndCheck(const uint8_t* data, size_t size, int level, size_t faultin
     CHECK(!disk.outputEverCreated);
     return;
   }
-  if (disk.readFaultDelivered || e.length > int64_t(writeCap)) {
+  if (disk.readFaultDelivered || e.length > int64_t(writeCap) || failOutputClose) {
     CHECK(result == 0);
     return;
   }
@@ -196,11 +197,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       (e.inputStride > gMaxRowBytes || e.outputStride > gMaxRowBytes)) {
     return -1;
   }
-  ConvertAndCheck(data, size, 1, kNoFault, kDiskSize);
+  ConvertAndCheck(data, size, 1, kNoFault, kDiskSize, false);
 
   uint8_t control = size > 0 ? data[size - 1] : 0;
   size_t faultingRead = control & 0x08 ? control & 0x07 : kNoFault;
   size_t writeCap = control & 0x10 ? 64 + 8 * size_t(control >> 5) : kDiskSize;
-  ConvertAndCheck(data, size, 2, faultingRead, writeCap);
+  bool failOutputClose = size > 1 && (data[size - 2] & 1) != 0;
+  ConvertAndCheck(data, size, 2, faultingRead, writeCap, failOutputClose);
   return 0;
 }

@@ -101,14 +101,19 @@ bool PlatformWrite(PlatformFile* file, const void* buffer, size_t count) {
 
 bool PlatformClose(PlatformFile* file) {
   MemoryDisk& disk = gMemoryDisk;
+  bool stored = true;
   if (file->isOutput) {
     disk.outputOpen = false;
+    if (disk.failOutputClose) {
+      disk.closeFaultDelivered = true;
+      stored = false;
+    }
   } else {
     disk.inputOpen = false;
   }
   --disk.openHandles;
   std::free(file);
-  return true;
+  return stored;
 }
 
 bool PlatformRemove(const char* path) {

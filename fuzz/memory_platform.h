@@ -1,8 +1,9 @@
 // An in-memory stand-in for the platform layer, for the fuzz harness only.
 //
 // It holds one input file (borrowed bytes) and at most one written file.
-// Faults are injected on request: a read that reports an error, and writes
-// that fail once the written file would grow past a cap, as on a full disk.
+// Faults are injected on request: a read that reports an error, writes that
+// fail once the written file would grow past a cap, as on a full disk, and a
+// close of the written file that fails.
 // It records what the conversion did, so the harness can check that every
 // failure left nothing behind.
 #pragma once
@@ -33,6 +34,9 @@ struct MemoryDisk {
   bool outputEverCreated = false;
   size_t writeCap = SIZE_MAX;  // bytes the written file may hold
   bool writeFaultDelivered = false;
+  // Whether closing the written file reports that its data was not stored.
+  bool failOutputClose = false;
+  bool closeFaultDelivered = false;
 
   int openHandles = 0;
 };
