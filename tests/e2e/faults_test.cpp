@@ -100,7 +100,9 @@ TEST_F(FaultsTest, AFullDiskLeavesNoOutputAndTheRunGoesOn) {
 }
 
 TEST_F(FaultsTest, FoldersThatCannotBeListedWithPrivilegesDropped) {
-  if (TargetIsWindows()) GTEST_SKIP() << "under Wine, the prefix and server belong to the test's user";
+  if (TargetIsWindows()) {
+    GTEST_SKIP() << "under Wine, the prefix and server belong to the test's user";
+  }
   if (geteuid() != 0) SKIP_OR_FAIL("dropping to another user needs root");
   if (!RunsUnder(kDropPrivileges)) {
     SKIP_OR_FAIL(
