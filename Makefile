@@ -47,3 +47,38 @@ test-windows: build windows
 
 clean:
 	rm -rf $(BUILD) $(WIN32_BUILD) $(WIN64_BUILD)
+
+# The whole test suite again, built by clang with AddressSanitizer and
+# UndefinedBehaviorSanitizer; the end-to-end tests run the sanitized tool.
+SANITIZE_BUILD ?= build-sanitize
+CLANGXX ?= clang++
+
+.PHONY: test-sanitize fuzz clean-checks
+
+test-sanitize:
+	$(CMAKE) -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DCMAKE_CXX_COMPILER=$(CLANGXX) -DGRIZZEN_SANITIZE=ON
+	$(CMAKE) --build $(SANITIZE_BUILD) -j $(JOBS)
+	cd $(SANITIZE_BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# Runs every seed and kept regression input once (each must pass), then
+# fuzzes the conversion for FUZZ_SECONDS on one core, starting from them;
+# during fuzzing, rows wider than 64 KiB are passed over to keep the pace.
+# New corpus entries and any crashing input land in the fuzz build folder;
+# a finding makes the target fail.
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
+
+fuzz:
+	$(CMAKE) -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DCMAKE_CXX_COMPILER=$(CLANGXX) -DGRIZZEN_FUZZ=ON -DGRIZZEN_TESTS=OFF
+	$(CMAKE) --build $(FUZZ_BUILD) -j $(JOBS) --target grizzen_fuzz
+	$(FUZZ_BUILD)/fuzz/grizzen_fuzz $(wildcard fuzz/corpus/* fuzz/regressions/*)
+	mkdir -p $(FUZZ_BUILD)/corpus
+	GRIZZEN_FUZZ_MAX_ROW_BYTES=65536 $(FUZZ_BUILD)/fuzz/grizzen_fuzz -max_total_time=$(FUZZ_SECONDS) -timeout=10 \
+	  -print_final_stats=1 -artifact_prefix=$(FUZZ_BUILD)/ \
+	  $(FUZZ_BUILD)/corpus fuzz/corpus $(wildcard fuzz/regressions)
+
+clean: clean-checks
+clean-checks:
+	rm -rf $(SANITIZE_BUILD) $(FUZZ_BUILD)

@@ -1,5 +1,6 @@
 // ConvertFile on real files: byte-exact outputs, truncated inputs, refusals.
 #include <climits>
+#include <fstream>
 #include <string>
 
 #include "common/common.h"
@@ -203,6 +204,30 @@ TEST_F(ConvertFileTest, AnOutputThatFailsOnlyWhenClosedIsRemoved) {
   EXPECT_EQ(ReadBytes(Path("in.bmp")), input);
 }
 
+
+TEST_F(ConvertFileTest, TruncatedAtEveryByteOfTheFirstTwoRows) {
+  // Rows A5 3C 77 11 and 0F F0 22 88 at width 8, cut after `cut` row bytes.
+  // Only the first two bytes of a row are expanded; a row that ends early
+  // keeps the bytes the row before left in the buffer.
+  const Bytes rows = Hex("A5 3C 77 11 0F F0 22 88");
+  struct Case {
+    size_t cut;
+    const char* expected;
+  } cases[] = {
+      {0, "55 55 55 55 55 55 55 55"}, {1, "DD 77 55 55 DD 77 55 55"},
+      {2, "DD 77 5F F5 DD 77 5F F5"}, {3, "DD 77 5F F5 DD 77 5F F5"},
+      {4, "DD 77 5F F5 DD 77 5F F5"}, {5, "DD 77 5F F5 55 FF 5F F5"},
+      {6, "DD 77 5F F5 55 FF FF 55"}, {7, "DD 77 5F F5 55 FF FF 55"},
+      {8, "DD 77 5F F5 55 FF FF 55"},
+  };
+  for (const Case& c : cases) {
+    Bytes input = MonochromePrefix(8, 2);
+    input.insert(input.end(), rows.begin(), rows.begin() + c.cut);
+    ASSERT_EQ(Convert(input, 1), 1) << c.cut;
+    EXPECT_EQ(OutputRows(), c.expected) << "cut after " << c.cut << " row bytes";
+  }
+}
+
 TEST_F(ConvertFileTest, WritesOnlyThePrefixWhenThereAreNoRows) {
   struct Case {
     int32_t width;
@@ -210,6 +235,7 @@ TEST_F(ConvertFileTest, WritesOnlyThePrefixWhenThereAreNoRows) {
     uint32_t fileSize;
   } cases[] = {
       {8, 0, 70},
+      {8, -1, 66},
       {8, -2, 62},  // a top-down image: size stated with the signed height
       {8, INT32_MIN, 70},
       {0, 2, 70},
@@ -231,6 +257,24 @@ TEST_F(ConvertFileTest, ReadsWiderPixelsAsTheirFirstBits) {
   ASSERT_EQ(Convert(input, 1), 1);
   EXPECT_EQ(OutputRows(), "DD 77 FF FF 55 FF 55 55");
   EXPECT_EQ(Output()[28], 2);  // the output declares 2 bits per pixel
+}
+
+TEST_F(ConvertFileTest, StepsThroughRowsByTheStrideOfTheBitCount) {
+  // Two rows starting A5 and 0F, each padded to the stride biBitCount gives
+  // an 8-pixel row; only their first two bytes are expanded.
+  struct Case {
+    uint16_t bitCount;
+    size_t stride;
+  } cases[] = {{2, 4}, {4, 4}, {24, 24}, {32, 32}, {0xFFFF, 65536}};
+  for (const Case& c : cases) {
+    Bytes input = MonochromePrefix(8, 2);
+    Put16(&input, 28, c.bitCount);
+    input.resize(62 + 2 * c.stride, 0);
+    input[62] = 0xA5;
+    input[62 + c.stride] = 0x0F;
+    ASSERT_EQ(Convert(input, 1), 1) << c.bitCount;
+    EXPECT_EQ(OutputRows(), "DD 77 55 55 55 FF 55 55") << "biBitCount " << c.bitCount;
+  }
 }
 
 TEST_F(ConvertFileTest, FindsRowsWhereALargerHeaderSaysTheyBegin) {
@@ -272,6 +316,7 @@ TEST_F(ConvertFileTest, RefusesWhatItCannotConvertWithoutCreatingAnything) {
   struct Case {
     const char* what;
     Patch patch;
+    int32_t height = 1;
   } cases[] = {
       {"bfType not BM", {0, 2, 0x4142}},
       {"biSize below 40", {14, 4, 12}},
@@ -285,9 +330,11 @@ TEST_F(ConvertFileTest, RefusesWhatItCannotConvertWithoutCreatingAnything) {
       {"largest width", {18, 4, 0x7FFFFFFF}},
       {"output row bits beyond 32 bits", {18, 4, 0x40000000}},
       {"output size beyond 32 bits", {22, 4, 536870895}},  // 70 + 4 * rows > INT32_MAX
+      {"largest height over one row", {22, 4, 0x7FFFFFFF}},
+      {"rows of 2^26 bytes, 16 of them", {18, 4, 0x20000000}, 16},
   };
   for (const Case& c : cases) {
-    Bytes input = Monochrome(8, 1, "A5 00 00 00");
+    Bytes input = Monochrome(8, c.height, "A5 00 00 00");
     if (c.patch.size == 2) Put16(&input, c.patch.offset, uint16_t(c.patch.value));
     if (c.patch.size == 4) Put32(&input, c.patch.offset, c.patch.value);
     EXPECT_EQ(Convert(input, 1), 0) << c.what;
@@ -301,12 +348,38 @@ TEST_F(ConvertFileTest, RefusesWhatItCannotConvertWithoutCreatingAnything) {
 }
 
 TEST_F(ConvertFileTest, RefusesFilesShorterThanTheTwoHeaders) {
+  // Up to the first row: shorter than the headers is refused; from there on
+  // the file is converted, its never-read row clear.
   Bytes whole = Monochrome(8, 1, "A5 00 00 00");
-  for (size_t length : {size_t(0), size_t(1), size_t(13), size_t(14), size_t(53)}) {
-    EXPECT_EQ(Convert(Truncated(whole, length), 1), 0) << length;
-    EXPECT_FALSE(Exists(Path("in.gzn"))) << length;
+  for (size_t length = 0; length <= 62; ++length) {
+    if (length < 54) {
+      EXPECT_EQ(Convert(Truncated(whole, length), 1), 0) << length;
+      EXPECT_FALSE(Exists(Path("in.gzn"))) << length;
+    } else {
+      EXPECT_EQ(Convert(Truncated(whole, length), 1), 1) << length;
+      EXPECT_EQ(OutputRows(), "55 55 55 55") << length;
+    }
   }
-  EXPECT_EQ(Convert(Truncated(whole, 54), 1), 1);
+}
+
+TEST_F(ConvertFileTest, ConvertsAHugeRowOverATinyFileInFull) {
+  // Width 2^29: an input row of 64 MiB and an output row of 128 MiB, legal
+  // since the output's size still fits 32 bits. Only the first row byte is
+  // in the file; the rest of the row is clear.
+  Bytes input = Monochrome(0x20000000, 1, "A5");
+  ASSERT_EQ(Convert(input, 1), 1);
+  std::ifstream out(Path("in.gzn"), std::ios::binary | std::ios::ate);
+  const std::streamoff length = 70 + 0x8000000;
+  ASSERT_EQ(out.tellg(), length);
+  auto at = [&out](std::streamoff offset, size_t count) {
+    Bytes bytes(count);
+    out.seekg(offset);
+    out.read(reinterpret_cast<char*>(bytes.data()), std::streamsize(count));
+    return ToHex(bytes);
+  };
+  EXPECT_EQ(at(2, 4), "46 00 00 08");  // bfSize
+  EXPECT_EQ(at(70, 6), "DD 77 55 55 55 55");
+  EXPECT_EQ(at(length - 4, 4), "55 55 55 55");
 }
 
 TEST_F(ConvertFileTest, RefusesShortNamesAndLeavesTheInputAlone) {

@@ -174,10 +174,12 @@ RunResult RunGrizzen(const std::string& directory, const std::vector<std::string
   std::string binary = ChosenBinary();
   const char* wrapperSetting = std::getenv("GRIZZEN_WRAPPER");
   std::string wrapper = wrapperSetting != nullptr ? wrapperSetting : "";
+  // The test's own wrapper runs the whole command, GRIZZEN_WRAPPER included.
+  std::vector<std::string> copies = options.wrapper;
+  if (!wrapper.empty()) copies.push_back(wrapper);
+  copies.push_back(binary);
+  copies.insert(copies.end(), args.begin(), args.end());
   std::vector<char*> argv;
-  if (!wrapper.empty()) argv.push_back(wrapper.data());
-  argv.push_back(binary.data());
-  std::vector<std::string> copies = args;
   for (std::string& arg : copies) argv.push_back(arg.data());
   argv.push_back(nullptr);
 
@@ -196,7 +198,11 @@ RunResult RunGrizzen(const std::string& directory, const std::vector<std::string
       setrlimit(RLIMIT_FSIZE, &limit);
     }
     if (chdir(directory.c_str()) != 0) _exit(127);
-    execv(argv[0], argv.data());
+    if (options.wrapper.empty()) {
+      execv(argv[0], argv.data());
+    } else {
+      execvp(argv[0], argv.data());
+    }
     _exit(127);
   }
   close(outPipe[1]);

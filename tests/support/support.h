@@ -51,6 +51,10 @@ struct RunResult {
 
 struct RunOptions {
   long fileSizeLimit = -1;  // bytes a written file may reach, as a full disk would
+  // A command that runs the binary: its words come first, then
+  // GRIZZEN_WRAPPER if set, the binary's path and args
+  // (e.g. {"setpriv", "--reuid=65534", ...}). Looked up in PATH.
+  std::vector<std::string> wrapper;
 };
 
 // Runs the grizzen binary with args in directory, without a terminal.
