@@ -38,59 +38,64 @@ namespace {
 // device never stalls the run before it is found not to be a regular file.
 constexpr int kOpenFlags = O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
 
-// Accepts fd only if it is a regular file whose exclusive lock can be had,
-// then makes it blocking again for ordinary reads and writes.
-bool ClaimRegularFile(int fd) {
+bool IsRegularFile(int fd) {
   struct stat status;
-  if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) return false;
-  if (flock(fd, LOCK_EX | LOCK_NB) != 0) return false;
-  int flags = fcntl(fd, F_GETFL);
-  return flags != -1 && fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0;
+  return fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
 }
 
-PlatformFile* WrapDescriptor(int fd) {
-  auto* file = static_cast<PlatformFile*>(std::malloc(sizeof(PlatformFile)));
-  if (file == nullptr) {
-    close(fd);
-    return nullptr;
-  }
-  file->fd = fd;
-  return file;
+// Exclusive and without waiting: a file held by another open is refused.
+bool Lock(int fd) { return flock(fd, LOCK_EX | LOCK_NB) == 0; }
+
+// Ordinary reads and writes block once the file is known to be regular.
+bool MakeBlocking(int fd) {
+  int flags = fcntl(fd, F_GETFL);
+  return flags != -1 && fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0;
 }
 
 }  // namespace
 
 PlatformFile* PlatformOpenForReading(const char* path) {
+  auto* file = static_cast<PlatformFile*>(std::malloc(sizeof(PlatformFile)));
+  if (file == nullptr) return nullptr;
   int fd = open(path, O_RDONLY | kOpenFlags);
-  if (fd == -1) return nullptr;
-  if (!ClaimRegularFile(fd)) {
-    close(fd);
-    return nullptr;
+  if (fd != -1 && IsRegularFile(fd) && Lock(fd) && MakeBlocking(fd)) {
+    file->fd = fd;
+    return file;
   }
-  return WrapDescriptor(fd);
+  if (fd != -1) close(fd);
+  std::free(file);
+  return nullptr;
 }
 
 PlatformFile* PlatformCreateForWriting(const char* path) {
+  auto* file = static_cast<PlatformFile*>(std::malloc(sizeof(PlatformFile)));
+  if (file == nullptr) return nullptr;
   // Try to create the file first, so that a file this call brought into
-  // being can be removed again if it cannot be claimed.
+  // being can be removed again if it cannot be used.
   bool created = true;
   int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | kOpenFlags, 0666);
   if (fd == -1 && errno == EEXIST) {
     created = false;
     fd = open(path, O_WRONLY | kOpenFlags);
   }
-  if (fd == -1) return nullptr;
+  if (fd == -1) {
+    std::free(file);
+    return nullptr;
+  }
   // A file this call created is empty already. Emptying it anyway would cost
   // at close: some file systems take a truncation to zero as the sign of a
   // file being replaced and write all its data out before close returns.
-  if (!ClaimRegularFile(fd) || (!created && ftruncate(fd, 0) != 0)) {
-    if (created) unlink(path);
-    close(fd);
-    return nullptr;
+  bool locked = IsRegularFile(fd) && Lock(fd);
+  if (locked && MakeBlocking(fd) && (created || ftruncate(fd, 0) == 0)) {
+    file->fd = fd;
+    return file;
   }
-  PlatformFile* file = WrapDescriptor(fd);
-  if (file == nullptr && created) unlink(path);
-  return file;
+  // Removed only while its lock is held: without it, another run that
+  // opened the new file in the meantime may be writing it now.
+  if (created && locked) unlink(path);
+  close(fd);
+  std::free(file);
+  return nullptr;
 }
 
 bool PlatformRead(PlatformFile* file, void* buffer, size_t count, size_t* delivered) {
