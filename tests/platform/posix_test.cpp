@@ -1,7 +1,5 @@
 // The POSIX layer: exclusive opens, non-blocking refusals, reads at end of
 // file, failed writes and how listings class their entries.
-#include <signal.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -66,18 +64,15 @@ TEST_F(PlatformTest, ReadsAtEndOfFileDeliverWhatIsLeftAndKeepTheRest) {
 
 TEST_F(PlatformTest, AWriteThatDoesNotFitFails) {
   // A file size limit stands in for a full disk: the write fails (EFBIG).
-  struct rlimit saved;
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-  auto oldHandler = signal(SIGXFSZ, SIG_IGN);
   PlatformFile* file = PlatformCreateForWriting(Path("out").c_str());
   ASSERT_NE(file, nullptr);
-  struct rlimit small = {100, saved.rlim_max};
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
   Bytes data(64, 0xAB);
-  bool first = PlatformWrite(file, data.data(), data.size());
-  bool second = PlatformWrite(file, data.data(), data.size());
-  setrlimit(RLIMIT_FSIZE, &saved);
-  signal(SIGXFSZ, oldHandler);
+  bool first = false;
+  bool second = true;
+  WithFileSizeLimit(100, [&] {
+    first = PlatformWrite(file, data.data(), data.size());
+    second = PlatformWrite(file, data.data(), data.size());
+  });
   PlatformClose(file);
   EXPECT_TRUE(first);
   EXPECT_FALSE(second);
