@@ -161,25 +161,6 @@ bool ConvertRows(InputStream* input, OutputStream* output, const Geometry& g, ui
   return true;
 }
 
-}  // namespace
-
-bool OutputName(const char* path, PathBuffer* output) {
-  if (!CopyPath(output, path)) return false;
-  size_t length = std::strlen(output->text);
-  size_t nameStart = length;
-  while (nameStart > 0 && !PlatformIsSeparator(output->text[nameStart - 1])) --nameStart;
-  // Replacing three characters of a shorter name would reach into the
-  // directory part, or before the path itself.
-  if (length - nameStart < kSuffixLength) {
-    output->text[0] = '\0';
-    return false;
-  }
-  std::memcpy(output->text + length - kSuffixLength, kOutputSuffix, kSuffixLength);
-  return true;
-}
-
-namespace {
-
 // Reads and checks the headers and moves to the pixel rows. False, with
 // nothing created, for every input that is refused.
 bool ReadHeaders(InputStream* input, BitmapFileHeader* fileHeader, BitmapInfoHeader* infoHeader,
@@ -215,6 +196,21 @@ int WriteOutput(InputStream* input, const char* outputPath, const BitmapFileHead
 }
 
 }  // namespace
+
+bool OutputName(const char* path, PathBuffer* output) {
+  if (!CopyPath(output, path)) return false;
+  size_t length = std::strlen(output->text);
+  size_t nameStart = length;
+  while (nameStart > 0 && !PlatformIsSeparator(output->text[nameStart - 1])) --nameStart;
+  // Replacing three characters of a shorter name would reach into the
+  // directory part, or before the path itself.
+  if (length - nameStart < kSuffixLength) {
+    output->text[0] = '\0';
+    return false;
+  }
+  std::memcpy(output->text + length - kSuffixLength, kOutputSuffix, kSuffixLength);
+  return true;
+}
 
 int ConvertFile(const char* path) {
   std::printf("%s\n", path);
